@@ -1,0 +1,5 @@
+#include "converter.h"
+
+int main(int argc, char **argv) {
+    return run_converter(argc, argv);
+}
