@@ -4,7 +4,7 @@
 #include <cstring>
 
 // Shift-JIS words, printed as they stand.
-static const char QUESTION_WORD[] = "\x81\x48\x81\x48\x81\x48\x81\x48";  // four full-width '?'
+static const char QUESTION_WORD[] = "\x81\x48\x81\x48\x81\x48\x81\x48"; // four full-width '?'
 static const char NAME_FOR_S[] = "\x83\x4A\x83\x43\x83\x67";
 static const char NAME_FOR_R[] = "\x83\x8A\x83\x4E\x83\x84";
 static const char NAME_FOR_OTHER[] = "\x8E\xE5\x90\x6C\x8C\xF6";

@@ -1,0 +1,427 @@
+// End-to-end tests: run the built executable in a temporary folder and
+// compare its exact standard output bytes and exit status.
+//
+// The tool under test comes from DADIVUROREZUD_EXE, run through the optional
+// DADIVUROREZUD_RUNNER (an emulator such as Wine). DADIVUROREZUD_LINE_END is
+// "lf" or "crlf": what every line feed of the output becomes.
+#include "stream_model.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr uint32_t MESSAGE_START = 0x145D92;
+constexpr uint32_t MESSAGE_END = 0x3F1D00;
+constexpr size_t FULL_SIZE = 4 * 1024 * 1024;
+
+std::string env_or(const char *name, const char *fallback) {
+    const char *v = getenv(name);
+    return v != nullptr && *v != '\0' ? v : fallback;
+}
+
+const std::string TOOL = env_or("DADIVUROREZUD_EXE", "");
+const std::string RUNNER = env_or("DADIVUROREZUD_RUNNER", "");
+const bool CRLF = env_or("DADIVUROREZUD_LINE_END", "lf") == "crlf";
+
+// The expected bytes of a text with line feeds, as this platform writes it.
+std::string lines(const std::string &text) {
+    if (!CRLF) {
+        return text;
+    }
+    std::string out;
+    for (char c : text) {
+        if (c == '\n') {
+            out += '\r';
+        }
+        out += c;
+    }
+    return out;
+}
+
+const std::string PRELUDE = "-- GBA Velquor Message Converter V1.0 --\n"
+                            "Message text extractor, writes Shift-JIS text to standard output.\n"
+                            "Free software by the dadivurorezud developers; no warranty.\n";
+const std::string USAGE = " usage:DADIVUROREZUD.EXE velquor.gba\n";
+
+std::string shell_quoted(const std::string &s) {
+    std::string q = "'";
+    for (char c : s) {
+        if (c == '\'') {
+            q += "'\\''";
+        } else {
+            q += c;
+        }
+    }
+    return q + "'";
+}
+
+std::string read_file(const std::string &path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void write_file(const std::string &path, const std::string &bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    ASSERT_TRUE(out.good()) << path;
+}
+
+struct result {
+    std::string out;
+    std::string err;
+    int status;
+};
+
+// A fresh folder per test, removed afterwards.
+class EndToEnd : public ::testing::Test {
+  protected:
+    std::string dir;
+
+    void SetUp() override {
+        ASSERT_FALSE(TOOL.empty()) << "DADIVUROREZUD_EXE is not set";
+        char templ[] = "/tmp/dadivurorezud-e2e-XXXXXX";
+        ASSERT_NE(mkdtemp(templ), nullptr);
+        dir = templ;
+    }
+    void TearDown() override {
+        std::string cmd = "rm -rf " + shell_quoted(dir);
+        EXPECT_EQ(system(cmd.c_str()), 0);
+    }
+
+    std::string path(const std::string &name) const {
+        return dir + "/" + name;
+    }
+    void put(const std::string &name, const std::string &bytes) {
+        write_file(path(name), bytes);
+    }
+
+    // Runs the tool in the folder with `args` (a shell fragment) and the
+    // given redirection of standard output (default: a file we read back).
+    result run(const std::string &args, const std::string &redirect = "") {
+        std::string out = path(".stdout"), err = path(".stderr");
+        std::string cmd = "cd " + shell_quoted(dir) + " && " + RUNNER + " " + shell_quoted(TOOL) +
+                          " " + args + " " +
+                          (redirect.empty() ? "> " + shell_quoted(out) : redirect) + " 2> " +
+                          shell_quoted(err);
+        std::string shell = "bash -c " + shell_quoted(cmd);
+        int raw = system(shell.c_str());
+        result r{read_file(out), read_file(err), WIFEXITED(raw) ? WEXITSTATUS(raw) : -1};
+        unlink(out.c_str());
+        unlink(err.c_str());
+        return r;
+    }
+};
+
+bool native() {
+    return RUNNER.empty();
+}
+
+// What a complete run prints for an image with this name field and text.
+std::string complete_run(const std::string &name, const std::string &decoded) {
+    return lines(PRELUDE + "\n\nName = " + name + "\n\n" + decoded);
+}
+
+std::string distinct_table() {
+    std::string table;
+    for (unsigned k = 0; k < 256; k++) {
+        table += static_cast<char>('A' + k / 26);
+        table += static_cast<char>('a' + k % 26);
+    }
+    return table;
+}
+
+// An image of `size` bytes: a header name, zeros, and codes at `at`.
+std::string image_of(size_t size, const std::string &name, uint32_t at = MESSAGE_START,
+                     const std::string &codes = "") {
+    std::string image(size, '\0');
+    for (size_t i = 0; i < name.size() && 0xA0 + i < size; i++) {
+        image[0xA0 + i] = name[i];
+    }
+    for (size_t i = 0; i < codes.size() && at + i < size; i++) {
+        image[at + i] = codes[i];
+    }
+    return image;
+}
+
+// The expected text, decoded by the plain model, of a whole image.
+std::string expected_text(const std::string &image, const std::string &table) {
+    unsigned char letter = image.size() > 0xA8 ? static_cast<unsigned char>(image[0xA8]) : 0;
+    return model::decode(image, table, letter, MESSAGE_START, MESSAGE_END);
+}
+
+std::string name_field(const std::string &image) {
+    std::string name = image.size() > 0xA0 ? image.substr(0xA0, 16) : "";
+    return name.substr(0, name.find('\0'));
+}
+
+TEST_F(EndToEnd, UsageWithoutArgument) {
+    result r = run("");
+    EXPECT_EQ(r.out, lines(PRELUDE + USAGE));
+    EXPECT_EQ(r.status, 0);
+}
+
+TEST_F(EndToEnd, ArgumentsAfterTheFirstAreIgnored) {
+    put("velquor.tbl", distinct_table());
+    put("a.gba", image_of(0x200, "NAME"));
+    result one = run("a.gba");
+    result more = run("a.gba b.gba --help");
+    EXPECT_EQ(one.status, 0);
+    EXPECT_EQ(more.status, 0);
+    EXPECT_EQ(one.out, more.out);
+    EXPECT_EQ(one.out, complete_run("NAME", ""));
+}
+
+TEST_F(EndToEnd, FilesThatCannotBeOpened) {
+    struct {
+        const char *name;
+        const char *arg;
+        bool table;
+        std::string expected;
+    } cases[] = {
+        {"missing image", "missing.gba", true, "file missing.gba not found.\n"},
+        {"both missing: the image is tried first", "missing.gba", false,
+         "file missing.gba not found.\n"},
+        {"percent signs printed as they stand", "100%s %d %n.gba", true,
+         "file 100%s %d %n.gba not found.\n"},
+        {"missing table", "a.gba", false, "table data not found.\n"},
+        {"folder as the image", "folder", true, "file folder not found.\n"},
+    };
+    mkdir(path("folder").c_str(), 0755);
+    put("a.gba", image_of(0x200, "NAME"));
+    for (const auto &c : cases) {
+        unlink(path("velquor.tbl").c_str());
+        if (c.table) {
+            put("velquor.tbl", distinct_table());
+        }
+        result r = run(shell_quoted(c.arg));
+        EXPECT_EQ(r.out, lines(PRELUDE + c.expected)) << c.name;
+        EXPECT_EQ(r.status, 1) << c.name;
+    }
+}
+
+TEST_F(EndToEnd, FolderNamedLikeTheTableIsNotATable) {
+    put("a.gba", image_of(0x200, "NAME"));
+    mkdir(path("velquor.tbl").c_str(), 0755);
+    result r = run("a.gba");
+    EXPECT_EQ(r.out, lines(PRELUDE + "table data not found.\n"));
+    EXPECT_EQ(r.status, 1);
+}
+
+TEST_F(EndToEnd, TableComesFromTheCurrentFolderNotTheImageFolder) {
+    mkdir(path("game").c_str(), 0755);
+    put("game/a.gba", image_of(MESSAGE_START + 2, "NAME", MESSAGE_START, "\x01\x02"));
+    put("game/velquor.tbl", std::string(512, 'x'));
+    put("velquor.tbl", distinct_table());
+    result r = run("game/a.gba");
+    EXPECT_EQ(r.out, complete_run("NAME", "AbAc"));
+    EXPECT_EQ(r.status, 0);
+}
+
+TEST_F(EndToEnd, HeaderNameField) {
+    struct {
+        const char *name;
+        std::string image;
+        std::string printed;
+    } cases[] = {
+        {"no zero byte: all 16", image_of(0x200, "ABCDEFGHIJKLMNOP"), "ABCDEFGHIJKLMNOP"},
+        {"zero at index 5", image_of(0x200, std::string("ABCDE\0GHIJ", 10)), "ABCDE"},
+        {"zero first", image_of(0x200, std::string("\0BC", 3)), ""},
+        {"image shorter than 0xA0", std::string(0x9F, 'Z'), ""},
+        {"image ends inside the field", std::string(0xA0, 'Z') + "ABC", "ABC"},
+        {"percent signs", image_of(0x200, "%s%n%d"), "%s%n%d"},
+        {"line feed in the name", image_of(0x200, "AB\nCD"), "AB\nCD"},
+    };
+    put("velquor.tbl", distinct_table());
+    for (const auto &c : cases) {
+        put("a.gba", c.image);
+        result r = run("a.gba");
+        EXPECT_EQ(r.out, complete_run(c.printed, "")) << c.name;
+        EXPECT_EQ(r.status, 0) << c.name;
+    }
+}
+
+TEST_F(EndToEnd, VersionLetterInTheHeaderPicksTheWords) {
+    put("velquor.tbl", distinct_table());
+    const std::string codes("\xFD\x0A\xFD\x0B\xFD\x01\x00\x05", 8);
+    struct {
+        const char *name;
+        std::string text;
+    } cases[] = {
+        {"TITLE123SXYZ", "\x83\x41\x83\x4E\x83\x41\x82\xBE\x82\xF1"
+                         "\x83\x7D\x83\x4F\x83\x7D\x82\xBE\x82\xF1"
+                         "\x83\x4A\x83\x43\x83\x67"},
+        {"TITLE123RXYZ", "\x83\x7D\x83\x4F\x83\x7D\x82\xBE\x82\xF1"
+                         "\x83\x41\x83\x4E\x83\x41\x82\xBE\x82\xF1"
+                         "\x83\x8A\x83\x4E\x83\x84"},
+        {"TITLE123", "\x83\x41\x83\x4E\x83\x41\x82\xBE\x82\xF1"
+                     "\x83\x41\x83\x4E\x83\x41\x82\xBE\x82\xF1"
+                     "\x8E\xE5\x90\x6C\x8C\xF6"},
+    };
+    for (const auto &c : cases) {
+        put("a.gba", image_of(MESSAGE_START + codes.size(), c.name, MESSAGE_START, codes));
+        result r = run("a.gba");
+        EXPECT_EQ(r.out, complete_run(c.name, c.text)) << c.name;
+    }
+}
+
+TEST_F(EndToEnd, FullSizeRandomImageFromAFileAndThroughAPipe) {
+    std::mt19937 rng(2024);
+    std::string image(FULL_SIZE, '\0');
+    for (auto &c : image) {
+        c = static_cast<char>(rng());
+    }
+    put("a.gba", image);
+    put("velquor.tbl", distinct_table());
+    const std::string expected =
+        complete_run(name_field(image), expected_text(image, distinct_table()));
+    result file = run("a.gba");
+    EXPECT_EQ(file.status, 0);
+    EXPECT_TRUE(file.out == expected) << "output differs from the model";
+    if (native()) {
+        result pipe = run("<(cat a.gba)");
+        EXPECT_EQ(pipe.status, 0);
+        EXPECT_TRUE(pipe.out == expected) << "output through a pipe differs";
+        result fifo = run("/dev/stdin < a.gba");
+        EXPECT_TRUE(fifo.out == expected) << "output through standard input differs";
+    }
+}
+
+TEST_F(EndToEnd, CodesAtTheEndOfTheRegion) {
+    const std::string table = distinct_table();
+    put("velquor.tbl", table);
+    const std::string A = model::slot(table, 0x41);
+    struct {
+        const char *name;
+        std::string codes; // placed to end at MESSAGE_END + tail
+        uint32_t tail;     // how many of the codes lie past MESSAGE_END
+        size_t size;       // image size
+        std::string text;  // expected end of the decoded text
+    } cases[] = {
+        {"0xFC at the end skips two bytes past it", "A\xFC\x41\x41", 2, FULL_SIZE, A + "\n"},
+        {"0xFD at the end reads its argument past it", "A\xFD\x08\x41", 2, FULL_SIZE,
+         A + "\x83\x8D\x83\x50\x83\x62\x83\x67"},
+        {"name form at the end", "A\xFD\x01\x41\x05\x41", 4, FULL_SIZE,
+         A + "\x8E\xE5\x90\x6C\x8C\xF6"},
+        {"broken name form at the end stops", "A\xFD\x01\x41\x41\x41", 4, FULL_SIZE,
+         A + "\x81\x48\x81\x48\x81\x48\x81\x48"},
+        {"image ends exactly at the end", "AA", 0, MESSAGE_END + 1, A + A},
+        {"image ends right after a last 0xFD", "A\xFD", 0, MESSAGE_END + 1, A},
+        {"image ends inside a name form at the end", "A\xFD\x01\x41", 2, MESSAGE_END + 3,
+         A + "\x81\x48\x81\x48\x81\x48\x81\x48"},
+        {"image ends inside the region after 0xFD 0x01", "A\xFD\x01", 0, MESSAGE_END - 99,
+         A + "\x81\x48\x81\x48\x81\x48\x81\x48" + model::slot(table, 0x01)},
+    };
+    for (const auto &c : cases) {
+        uint32_t at = MESSAGE_END + c.tail + 1 - static_cast<uint32_t>(c.codes.size());
+        if (c.size < MESSAGE_END) {
+            at = static_cast<uint32_t>(c.size - c.codes.size());
+        }
+        std::string image = image_of(c.size, "TITLE", at, c.codes);
+        put("a.gba", image);
+        std::string expected = expected_text(image, table);
+        // The model and the hand-written ending agree, and the tool with both.
+        ASSERT_GE(expected.size(), c.text.size()) << c.name;
+        EXPECT_EQ(expected.substr(expected.size() - c.text.size()), c.text) << c.name;
+        result r = run("a.gba");
+        EXPECT_EQ(r.status, 0) << c.name;
+        EXPECT_TRUE(r.out == complete_run("TITLE", expected)) << c.name;
+        if (native()) {
+            result pipe = run("<(cat a.gba)");
+            EXPECT_TRUE(pipe.out == r.out) << c.name << ", through a pipe";
+        }
+    }
+}
+
+TEST_F(EndToEnd, ShortImagesAreNotAnError) {
+    put("velquor.tbl", distinct_table());
+    const std::string A = model::slot(distinct_table(), 0x41);
+    struct {
+        const char *name;
+        std::string image;
+        std::string name_printed;
+        std::string text;
+    } cases[] = {
+        {"empty", "", "", ""},
+        {"one byte", "x", "", ""},
+        {"0xB0 bytes", image_of(0xB0, "SHORT"), "SHORT", ""},
+        {"ends inside the region", image_of(MESSAGE_START + 3, "SHORT", MESSAGE_START, "AA\xFF"),
+         "SHORT", A + A + "\n"},
+    };
+    for (const auto &c : cases) {
+        put("a.gba", c.image);
+        result r = run("a.gba");
+        EXPECT_EQ(r.out, complete_run(c.name_printed, c.text)) << c.name;
+        EXPECT_EQ(r.status, 0) << c.name;
+    }
+}
+
+TEST_F(EndToEnd, ShortAndLongTables) {
+    std::string codes;
+    for (int k = 0; k < 0xFA; k++) {
+        codes += static_cast<char>(k);
+    }
+    put("a.gba", image_of(MESSAGE_START + codes.size(), "T", MESSAGE_START, codes));
+    const std::string full = distinct_table();
+    for (size_t size : {0, 1, 301, 511, 512, 513, 100000}) {
+        std::string table =
+            size <= 512 ? full.substr(0, size) : full + std::string(size - 512, 'z');
+        put("velquor.tbl", table);
+        std::string text;
+        for (int k = 0; k < 0xFA; k++) {
+            text += model::slot(table, static_cast<unsigned>(k));
+        }
+        result r = run("a.gba");
+        EXPECT_EQ(r.out, complete_run("T", text)) << size << "-byte table";
+        EXPECT_EQ(r.status, 0);
+    }
+}
+
+TEST_F(EndToEnd, OutputThatCannotBeWrittenIsAFailure) {
+    if (!native()) {
+        GTEST_SKIP() << "needs a native run for /dev/full and closed descriptors";
+    }
+    put("velquor.tbl", distinct_table());
+    put("a.gba", image_of(FULL_SIZE, "NAME"));
+    const char *redirects[] = {"> /dev/full", ">&-"};
+    for (const char *redirect : redirects) {
+        for (const char *args : {"a.gba", "", "missing.gba"}) {
+            result r = run(args, redirect);
+            EXPECT_EQ(r.status, 1) << redirect << " " << args;
+            EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+            EXPECT_EQ(r.err.rfind("dadivurorezud: cannot write standard output: ", 0), 0u) << r.err;
+        }
+    }
+}
+
+TEST_F(EndToEnd, ReadErrorsAreReportedNotTakenForTheEnd) {
+    if (!native()) {
+        GTEST_SKIP() << "needs /proc";
+    }
+    // /proc/self/mem fails with EIO at low offsets.
+    put("velquor.tbl", distinct_table());
+    result image = run("/proc/self/mem");
+    EXPECT_EQ(image.out, PRELUDE + "file /proc/self/mem cannot be read.\n");
+    EXPECT_EQ(image.status, 1);
+
+    put("a.gba", image_of(0x200, "NAME"));
+    unlink(path("velquor.tbl").c_str());
+    ASSERT_EQ(symlink("/proc/self/mem", path("velquor.tbl").c_str()), 0);
+    result table = run("a.gba");
+    EXPECT_EQ(table.out, PRELUDE + "file velquor.tbl cannot be read.\n");
+    EXPECT_EQ(table.status, 1);
+}
+
+} // namespace
