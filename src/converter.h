@@ -37,13 +37,13 @@ constexpr size_t OUTPUT_BUFFER_SIZE = 64 * 1024;
 // seek: forward seeks there read and drop the bytes in between.
 struct image_stream {
     FILE *file;
-    unsigned char buf[IMAGE_BUFFER_SIZE];
-    uint64_t buf_offset; // image offset of buf[0]
-    size_t buf_len;      // bytes of buf that hold image data
-    uint64_t offset;     // image offset of the next byte to read
-    bool at_eof;         // the file has no bytes after buf_offset + buf_len
-    bool file_error;     // reading on after buf_offset + buf_len failed
-    bool read_error;     // a byte asked for was lost to file_error
+    unsigned char buf[IMAGE_BUFFER_SIZE + 1]; // + 1: room for the decoder's sentinel
+    uint64_t buf_offset;                      // image offset of buf[0]
+    size_t buf_len;                           // bytes of buf that hold image data
+    uint64_t offset;                          // image offset of the next byte to read
+    bool at_eof;                              // the file has no bytes after buf_offset + buf_len
+    bool file_error;                          // reading on after buf_offset + buf_len failed
+    bool read_error;                          // a byte asked for was lost to file_error
 };
 
 struct converter_state {

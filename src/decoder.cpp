@@ -5,11 +5,66 @@
 
 #include <cstring>
 
-// Decodes, straight out of the image buffer, the run of ordinary codes that
-// starts at the current offset: up to the first control code, the end of the
-// buffered bytes, or the end of the region. This is where nearly all the
-// time goes, so it does one table copy per byte and nothing else.
-static void decode_ordinary_run(converter_state *state, uint32_t end) {
+// The decoder's own view of the 256 codes, one 32-bit word each: the bytes
+// it prints first in memory (0 to 2 of them, the char_table slot) and their
+// count in the last byte. Ordinary codes print their slot and the four line
+// break codes a line feed, so only 0xFC and 0xFD need more than a look-up.
+// One load per code gives both the bytes and the count.
+using code_table = uint32_t[CHAR_TABLE_ENTRIES];
+
+static uint32_t code_word(const unsigned char *bytes, unsigned char count) {
+    unsigned char word[4] = {bytes[0], bytes[1], 0, count};
+    uint32_t w;
+    memcpy(&w, word, 4);
+    return w;
+}
+
+static size_t code_count(uint32_t w) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    return w & 0xFF;
+#else
+    return w >> 24;
+#endif
+}
+
+static void make_code_table(const converter_state *state, code_table codes) {
+    for (size_t k = 0; k < CHAR_TABLE_ENTRIES; k++) {
+        codes[k] = code_word(state->char_table[k], state->char_length[k]);
+    }
+    static const unsigned char line_feed[2] = {'\n', 0};
+    static const unsigned char line_breaks[] = {0xFA, 0xFB, 0xFE, 0xFF};
+    for (unsigned char k : line_breaks) {
+        codes[k] = code_word(line_feed, 1);
+    }
+}
+
+// Copies the bytes of one code to out (always two, so that the copy has a
+// fixed size) and returns where the next code's bytes go.
+static unsigned char *put_code(unsigned char *out, uint32_t w) {
+    memcpy(out, &w, 2);
+    return out + code_count(w);
+}
+
+static bool is_argument_code(unsigned char b) {
+    return (b & 0xFE) == 0xFC; // 0xFC or 0xFD
+}
+
+// Whether any of the eight bytes at p is 0xFC or 0xFD: the bytes are turned
+// so that just those two become zero, and the zero-byte test does the rest.
+static bool has_argument_code(const unsigned char *p) {
+    uint64_t x;
+    memcpy(&x, p, 8);
+    const uint64_t ones = 0x0101010101010101u;
+    uint64_t z = (x ^ (0xFC * ones)) & (0xFE * ones);
+    return ((z - ones) & ~z & (0x80 * ones)) != 0;
+}
+
+// Decodes, straight out of the image buffer, the codes from the current
+// offset on up to the first 0xFC or 0xFD, the end of the buffered bytes, or
+// the end of the region. Nearly all the time goes here, so the loop does one
+// table copy per byte and nothing else: a sentinel 0xFC after the last byte
+// it may take stops it, so it needs no count.
+static void decode_simple_run(converter_state *state, const code_table codes, uint32_t end) {
     image_stream *image = &state->image;
     if (image->offset < image->buf_offset || image->offset >= image->buf_offset + image->buf_len) {
         return;
@@ -27,29 +82,41 @@ static void decode_ordinary_run(converter_state *state, uint32_t end) {
             n = OUTPUT_BUFFER_SIZE / 2;
         }
     }
-    const unsigned char *in = image->buf + index;
+    unsigned char *in = image->buf + index;
+    unsigned char saved = in[n]; // the buffer has a spare byte after its data
+    in[n] = 0xFC;
     unsigned char *out = state->out_buf + state->out_len;
-    size_t i = 0;
-    for (; i < n && in[i] < 0xFA; i++) {
-        memcpy(out, state->char_table[in[i]], 2);
-        out += state->char_length[in[i]];
+    const unsigned char *p = in;
+    // Eight codes at a time while none of them is 0xFC or 0xFD ...
+    for (; p + 8 <= in + n && !has_argument_code(p); p += 8) {
+        for (int k = 0; k < 8; k++) {
+            out = put_code(out, codes[p[k]]);
+        }
     }
+    // ... then one at a time up to the next one, or the sentinel.
+    for (; !is_argument_code(*p); p++) {
+        out = put_code(out, codes[*p]);
+    }
+    in[n] = saved;
+    size_t taken = static_cast<size_t>(p - in);
     state->out_len = static_cast<size_t>(out - state->out_buf);
-    image->offset += i;
-    state->position += static_cast<uint32_t>(i);
+    image->offset += taken;
+    state->position += static_cast<uint32_t>(taken);
 }
 
 void dump_messages(converter_state *state, uint32_t start, uint32_t end) {
     image_stream *image = &state->image;
+    code_table codes;
+    make_code_table(state, codes);
     image_seek(image, start);
     state->position = start;
     while (state->position <= end && !state->write_error) {
-        decode_ordinary_run(state, end);
+        decode_simple_run(state, codes, end);
         if (state->position > end) {
             return;
         }
-        // One code the slow way: a control code, or the first byte after
-        // the buffered ones.
+        // One code the slow way: 0xFC, 0xFD, or the first byte after the
+        // buffered ones.
         int b = image_getc(image);
         if (b == EOF) {
             // Past the end of the image every further read fails too (only
@@ -58,25 +125,17 @@ void dump_messages(converter_state *state, uint32_t start, uint32_t end) {
             // error stops it as well; the driver reports it.
             return;
         }
-        switch (b) {
-        case 0xFA:
-        case 0xFB:
-        case 0xFE:
-        case 0xFF:
-            output_bytes(state, "\n", 1);
-            break;
-        case 0xFC:
-            // Two argument bytes, skipped unread.
+        if (b == 0xFC) {
+            // A line break with two argument bytes, skipped unread.
             image_seek_relative(image, 2);
             state->position += 2;
             output_bytes(state, "\n", 1);
-            break;
-        case 0xFD:
+        } else if (b == 0xFD) {
             expand_placeholder(state);
-            break;
-        default:
-            output_bytes(state, state->char_table[b], state->char_length[b]);
-            break;
+        } else {
+            unsigned char bytes[4];
+            memcpy(bytes, &codes[b], 4);
+            output_bytes(state, bytes, code_count(codes[b]));
         }
         if (state->position >= end) {
             return;
