@@ -389,6 +389,99 @@ TEST_F(EndToEnd, ShortAndLongTables) {
     }
 }
 
+std::string random_image(size_t size, unsigned seed) {
+    std::mt19937 rng(seed);
+    std::string image(size, '\0');
+    for (auto &c : image) {
+        c = static_cast<char>(rng());
+    }
+    return image;
+}
+
+// Images of every awkward size: none, shorter than the header, ending
+// inside the name field or right after it, and ending exactly at, one byte
+// past and three bytes past the last byte of the region.
+TEST_F(EndToEnd, ImagesOfAwkwardSizes) {
+    const std::string table = distinct_table();
+    put("velquor.tbl", table);
+    const std::string full = random_image(MESSAGE_END + 16, 77);
+    const size_t sizes[] = {
+        0, 1, 0xA0, 0xA8, 0xB0, MESSAGE_END, MESSAGE_END + 1, MESSAGE_END + 2, MESSAGE_END + 4};
+    for (size_t size : sizes) {
+        std::string image = full.substr(0, size);
+        put("a.gba", image);
+        result r = run("a.gba");
+        EXPECT_EQ(r.status, 0) << size << " bytes";
+        EXPECT_TRUE(r.out == complete_run(name_field(image), expected_text(image, table)))
+            << size << " bytes";
+    }
+}
+
+TEST_F(EndToEnd, SparseImageLargerThan4GiB) {
+    if (!native()) {
+        GTEST_SKIP() << "sparse files are made natively";
+    }
+    const std::string table = distinct_table();
+    put("velquor.tbl", table);
+    const std::string head = random_image(MESSAGE_END + 16, 78);
+    put("big.gba", head);
+    ASSERT_EQ(truncate(path("big.gba").c_str(), (5LL << 30) + 3), 0);
+    result r = run("big.gba");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(r.out == complete_run(name_field(head), expected_text(head, table)));
+}
+
+TEST_F(EndToEnd, DevicesAndFifosAsTheImage) {
+    if (!native()) {
+        GTEST_SKIP() << "devices and FIFOs are Unix ones";
+    }
+    const std::string table = distinct_table();
+    put("velquor.tbl", table);
+    const std::string zeros(MESSAGE_END + 4, '\0');
+    result zero = run("/dev/zero");
+    EXPECT_EQ(zero.status, 0);
+    EXPECT_TRUE(zero.out == complete_run("", expected_text(zeros, table))) << "/dev/zero";
+
+    result null = run("/dev/null");
+    EXPECT_EQ(null.status, 0);
+    EXPECT_EQ(null.out, complete_run("", "")) << "/dev/null";
+
+    const std::string image = random_image(MESSAGE_END + 4, 79);
+    put("a.gba", image);
+    ASSERT_EQ(mkfifo(path("fifo").c_str(), 0600), 0);
+    std::string writer =
+        "cat " + shell_quoted(path("a.gba")) + " > " + shell_quoted(path("fifo")) + " &";
+    ASSERT_EQ(system(writer.c_str()), 0);
+    result fifo = run("fifo");
+    EXPECT_EQ(fifo.status, 0);
+    EXPECT_TRUE(fifo.out == complete_run(name_field(image), expected_text(image, table))) << "FIFO";
+}
+
+TEST_F(EndToEnd, PathsArePrintedByteForByte) {
+    put("velquor.tbl", distinct_table());
+    const std::string names[] = {"100% sure %s.gba", "with  spaces .gba", "bytes \xff\xfe\x80.gba"};
+    for (const std::string &name : names) {
+        result missing = run(shell_quoted(name));
+        EXPECT_EQ(missing.out, lines(PRELUDE + "file " + name + " not found.\n")) << name;
+        EXPECT_EQ(missing.status, 1);
+        put(name, image_of(0x200, "NAME"));
+        result present = run(shell_quoted(name));
+        EXPECT_EQ(present.out, complete_run("NAME", "")) << name;
+        EXPECT_EQ(present.status, 0);
+    }
+}
+
+TEST_F(EndToEnd, ReaderThatLeavesEarlyIsNotASuccess) {
+    if (!native()) {
+        GTEST_SKIP() << "needs a native pipe";
+    }
+    put("velquor.tbl", distinct_table());
+    put("a.gba", random_image(FULL_SIZE, 80));
+    // The tool may die of SIGPIPE, as other tools do, or exit 1; never 0.
+    result r = run("a.gba", "2> /dev/null | head -c 100 > /dev/null; exit ${PIPESTATUS[0]}");
+    EXPECT_NE(r.status, 0);
+}
+
 TEST_F(EndToEnd, OutputThatCannotBeWrittenIsAFailure) {
     if (!native()) {
         GTEST_SKIP() << "needs a native run for /dev/full and closed descriptors";

@@ -11,15 +11,22 @@
 
 namespace model {
 
+// The image is `base` zero bytes followed by `data`; base is 0 but for
+// the fuzzer, which places short inputs far into a large image.
 struct stream {
     const std::string &data;
+    uint64_t base;
     uint64_t offset;
 
     int getc() {
-        if (offset >= data.size()) {
+        if (offset < base) {
+            offset++;
+            return 0;
+        }
+        if (offset - base >= data.size()) {
             return -1;
         }
-        return static_cast<unsigned char>(data[offset++]);
+        return static_cast<unsigned char>(data[offset++ - base]);
     }
     void seek_relative(int64_t delta) {
         if (delta < 0 && static_cast<uint64_t>(-delta) > offset) {
@@ -82,11 +89,12 @@ inline void placeholder(stream &in, uint32_t &position, unsigned char letter, st
     }
 }
 
-// The decoded text of image offsets start to end (inclusive).
+// The decoded text of image offsets start to end (inclusive), for an image
+// of `base` zero bytes followed by `image`.
 inline std::string decode(const std::string &image, const std::string &table, unsigned char letter,
-                          uint32_t start, uint32_t end) {
+                          uint32_t start, uint32_t end, uint64_t base = 0) {
     std::string out;
-    stream in{image, start};
+    stream in{image, base, start};
     uint32_t position = start;
     if (position > end) {
         return out;

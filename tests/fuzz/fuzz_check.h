@@ -1,0 +1,24 @@
+// One fuzz input, run through the real decoder and the plain model.
+#ifndef DADIVUROREZUD_FUZZ_CHECK_H
+#define DADIVUROREZUD_FUZZ_CHECK_H
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Layout of an input:
+//   byte 0  flags: bit 0 the image cannot seek (like a pipe); bit 1 the image
+//           is placed at the end of the message region; bits 2-3 pick the
+//           version letter ('S', 'R', 0, 'X')
+//   byte 1  table length / 2
+//   byte 2, byte 3  where decoding starts and ends, relative to the image
+//   then the table bytes, then the image bytes.
+// Returns an empty string when decoder and model agree, else what differs.
+std::string fuzz_check(const uint8_t *data, size_t size);
+
+// Seed inputs made by our own generator: every code form, at the region's
+// end and elsewhere, read with and without seeking.
+std::vector<std::string> fuzz_seeds();
+
+#endif
