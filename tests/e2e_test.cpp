@@ -1,11 +1,7 @@
-// End-to-end tests: run the built executable in a temporary folder and
-// compare its exact standard output bytes and exit status.
-//
-// Options after the test framework's own:
-//   --tool=PATH        the executable under test
-//   --runner=COMMAND   a shell prefix to run it with (an emulator such as Wine)
-//   --line-end=lf|crlf what every line feed of the output becomes
-// so that the same cases serve the native build and the Windows build.
+// End-to-end tests of the converter: run the built executable in a
+// temporary folder and compare its exact standard output bytes and exit
+// status.
+#include "e2e_support.h"
 #include "stream_model.h"
 
 #include <gtest/gtest.h>
@@ -22,113 +18,18 @@
 #include <unistd.h>
 #include <vector>
 
+using namespace e2e;
+
 namespace {
 
 constexpr uint32_t MESSAGE_START = 0x145D92;
 constexpr uint32_t MESSAGE_END = 0x3F1D00;
 constexpr size_t FULL_SIZE = 4 * 1024 * 1024;
 
-std::string TOOL;
-std::string RUNNER;
-bool CRLF = false;
-
-// The expected bytes of a text with line feeds, as this platform writes it.
-std::string lines(const std::string &text) {
-    if (!CRLF) {
-        return text;
-    }
-    std::string out;
-    for (char c : text) {
-        if (c == '\n') {
-            out += '\r';
-        }
-        out += c;
-    }
-    return out;
-}
-
 const std::string PRELUDE = "-- GBA Velquor Message Converter V1.0 --\n"
                             "Message text extractor, writes Shift-JIS text to standard output.\n"
                             "Free software by the dadivurorezud developers; no warranty.\n";
 const std::string USAGE = " usage:DADIVUROREZUD.EXE velquor.gba\n";
-
-std::string shell_quoted(const std::string &s) {
-    std::string q = "'";
-    for (char c : s) {
-        if (c == '\'') {
-            q += "'\\''";
-        } else {
-            q += c;
-        }
-    }
-    return q + "'";
-}
-
-std::string read_file(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void write_file(const std::string &path, const std::string &bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    ASSERT_TRUE(out.good()) << path;
-}
-
-struct result {
-    std::string out;
-    std::string err;
-    int status;
-};
-
-// A fresh folder per test, removed afterwards.
-class EndToEnd : public ::testing::Test {
-  protected:
-    std::string dir;
-
-    void SetUp() override {
-        ASSERT_FALSE(TOOL.empty()) << "no --tool=PATH given";
-        char templ[] = "/tmp/dadivurorezud-e2e-XXXXXX";
-        ASSERT_NE(mkdtemp(templ), nullptr);
-        dir = templ;
-    }
-    void TearDown() override {
-        std::string cmd = "rm -rf " + shell_quoted(dir);
-        EXPECT_EQ(system(cmd.c_str()), 0);
-    }
-
-    std::string path(const std::string &name) const {
-        return dir + "/" + name;
-    }
-    void put(const std::string &name, const std::string &bytes) {
-        write_file(path(name), bytes);
-    }
-
-    // Runs the tool in the folder with `args` (a shell fragment) and the
-    // given redirection of standard output (default: a file we read back).
-    // `before` and `after` are shell commands around it; the status is the
-    // shell's.
-    result run(const std::string &args, const std::string &redirect = "",
-               const std::string &before = "", const std::string &after = "") {
-        std::string out = path(".stdout"), err = path(".stderr");
-        std::string cmd = "cd " + shell_quoted(dir) + " && { " + before + RUNNER + " " +
-                          shell_quoted(TOOL) + " " + args + " " +
-                          (redirect.empty() ? "> " + shell_quoted(out) : redirect) + " 2> " +
-                          shell_quoted(err) + after + "; }";
-        std::string shell = "bash -c " + shell_quoted(cmd);
-        int raw = system(shell.c_str());
-        result r{read_file(out), read_file(err), WIFEXITED(raw) ? WEXITSTATUS(raw) : -1};
-        unlink(out.c_str());
-        unlink(err.c_str());
-        return r;
-    }
-};
-
-bool native() {
-    return RUNNER.empty();
-}
 
 // What a complete run prints for an image with this name field and text.
 std::string complete_run(const std::string &name, const std::string &decoded) {
@@ -547,21 +448,3 @@ TEST_F(EndToEnd, ReadErrorsAreReportedNotTakenForTheEnd) {
 }
 
 } // namespace
-
-int main(int argc, char **argv) {
-    ::testing::InitGoogleTest(&argc, argv);
-    for (int i = 1; i < argc; i++) {
-        std::string arg = argv[i];
-        if (arg.rfind("--tool=", 0) == 0) {
-            TOOL = arg.substr(7);
-        } else if (arg.rfind("--runner=", 0) == 0) {
-            RUNNER = arg.substr(9);
-        } else if (arg == "--line-end=crlf" || arg == "--line-end=lf") {
-            CRLF = arg == "--line-end=crlf";
-        } else {
-            fprintf(stderr, "e2e_tests: unknown option %s\n", argv[i]);
-            return 2;
-        }
-    }
-    return RUN_ALL_TESTS();
-}

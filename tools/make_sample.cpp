@@ -1,10 +1,10 @@
-// Writes a sample cartridge image and a sample velquor.tbl into a folder, so
-// that the converter can be tried without any real game data. The character
-// set is made up for the sample: digits, ASCII letters, hiragana, katakana and
-// a little punctuation. The messages use every control code and every kind of
-// placeholder.
+// Writes a sample cartridge image into a folder, so that the converter can
+// be tried without any real game data. The characters of its messages are
+// coded with a text table (HH=text lines in UTF-8, as the table program
+// reads them), whose compiled form is the velquor.tbl to run it with. The
+// messages use every control code and every kind of placeholder.
 //
-// usage: make_sample DIR [LETTER]   (LETTER: the version letter, default S)
+// usage: make_sample TEXT_TABLE DIR [LETTER]   (LETTER: the version letter, default S)
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -16,87 +16,38 @@ namespace {
 constexpr uint32_t HEADER_NAME_OFFSET = 0xA0;
 constexpr uint32_t MESSAGE_START = 0x145D92;
 
-struct entry {
-    std::string utf8; // how the character reads, to encode the messages
-    std::string sjis; // the one or two bytes the table holds
-};
-
-std::string utf8_of(uint32_t cp) {
-    std::string s;
-    if (cp < 0x80) {
-        s += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        s += static_cast<char>(0xC0 | (cp >> 6));
-        s += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        s += static_cast<char>(0xE0 | (cp >> 12));
-        s += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        s += static_cast<char>(0x80 | (cp & 0x3F));
+// The text of each code, from a text table; codes without an entry stay
+// empty. Returns false when the file cannot be read.
+bool read_text_table(const char *path, std::vector<std::string> &table) {
+    FILE *f = fopen(path, "rb");
+    if (f == nullptr) {
+        perror(path);
+        return false;
     }
-    return s;
-}
-
-std::string sjis_of(unsigned code) {
-    return std::string{static_cast<char>(code >> 8), static_cast<char>(code & 0xFF)};
-}
-
-// The table, code by code; codes without an entry stay empty.
-std::vector<entry> make_table() {
-    std::vector<entry> table(256);
-    unsigned code = 0x01;
-    for (char c = '0'; c <= '9'; c++) {
-        table[code++] = {std::string(1, c), std::string(1, c)};
-    }
-    for (char c = 'A'; c <= 'Z'; c++) {
-        table[code++] = {std::string(1, c), std::string(1, c)};
-    }
-    for (char c = 'a'; c <= 'z'; c++) {
-        table[code++] = {std::string(1, c), std::string(1, c)};
-    }
-    table[code++] = {" ", " "};
-    // Hiragana U+3041 to U+3093 are contiguous in Shift-JIS from 0x829F.
-    for (uint32_t cp = 0x3041; cp <= 0x3093; cp++) {
-        table[code++] = {utf8_of(cp), sjis_of(0x829F + (cp - 0x3041))};
-    }
-    // Katakana U+30A1 to U+30F6 start at 0x8340 and skip 0x837F.
-    for (uint32_t cp = 0x30A1; cp <= 0x30F6; cp++) {
-        unsigned sj = 0x8340 + (cp - 0x30A1);
-        if (sj >= 0x837F) {
-            sj++;
+    table.assign(256, "");
+    char line[1024];
+    while (fgets(line, sizeof line, f) != nullptr) {
+        std::string s = line;
+        while (!s.empty() && (s.back() == '\n' || s.back() == '\r')) {
+            s.pop_back();
         }
-        table[code++] = {utf8_of(cp), sjis_of(sj)};
+        unsigned code = 0;
+        if (s.size() > 3 && s[2] == '=' && sscanf(s.c_str(), "%2x", &code) == 1) {
+            table[code] = s.substr(3);
+        }
     }
-    const struct {
-        uint32_t cp;
-        unsigned sjis;
-    } punctuation[] = {{0x3001, 0x8141}, {0x3002, 0x8142}, {0xFF01, 0x8149}, {0xFF1F, 0x8148},
-                       {0x30FC, 0x815B}, {0x300C, 0x8175}, {0x300D, 0x8176}, {0x3000, 0x8140}};
-    for (const auto &p : punctuation) {
-        table[code++] = {utf8_of(p.cp), sjis_of(p.sjis)};
-    }
-    // ASCII punctuation; the '%' shows that table entries are printed as
-    // text, never taken as formats.
-    for (char c : std::string("%!.,:/[]")) {
-        table[code++] = {std::string(1, c), std::string(1, c)};
-    }
-    if (code > 0xFA) {
-        fprintf(stderr, "make_sample: table overflows into the control codes\n");
-        return {};
-    }
-    // Entries on the control codes are never printed; fill them to show it.
-    for (unsigned c = 0xFA; c <= 0xFF; c++) {
-        table[c] = {"", "##"};
-    }
-    return table;
+    bool ok = !ferror(f);
+    fclose(f);
+    return ok;
 }
 
 // Appends the codes of a UTF-8 text, character by character.
-bool encode(const std::vector<entry> &table, const std::string &text, std::string &out) {
+bool encode(const std::vector<std::string> &table, const std::string &text, std::string &out) {
     for (size_t i = 0; i < text.size();) {
         size_t best = 0;
         unsigned best_code = 0;
         for (unsigned c = 0; c < 0xFA; c++) {
-            const std::string &u = table[c].utf8;
+            const std::string &u = table[c];
             if (!u.empty() && u.size() > best && text.compare(i, u.size(), u) == 0) {
                 best = u.size();
                 best_code = c;
@@ -129,14 +80,14 @@ bool write_file(const std::string &path, const std::string &bytes) {
 } // namespace
 
 int main(int argc, char **argv) {
-    if (argc < 2 || argc > 3 || (argc == 3 && strlen(argv[2]) != 1)) {
-        fprintf(stderr, "usage: make_sample DIR [LETTER]\n");
+    if (argc < 3 || argc > 4 || (argc == 4 && strlen(argv[3]) != 1)) {
+        fprintf(stderr, "usage: make_sample TEXT_TABLE DIR [LETTER]\n");
         return 2;
     }
-    const std::string dir = argv[1];
-    const char letter = argc == 3 ? argv[2][0] : 'S';
-    const std::vector<entry> table = make_table();
-    if (table.empty()) {
+    const std::string dir = argv[2];
+    const char letter = argc == 4 ? argv[3][0] : 'S';
+    std::vector<std::string> table;
+    if (!read_text_table(argv[1], table)) {
         return 1;
     }
 
@@ -193,12 +144,7 @@ int main(int argc, char **argv) {
     image[HEADER_NAME_OFFSET + 8] = letter;
     image += region;
 
-    std::string tbl;
-    for (const auto &e : table) {
-        tbl += e.sjis;
-        tbl.append(2 - e.sjis.size(), '\0');
-    }
-    if (!write_file(dir + "/sample.gba", image) || !write_file(dir + "/velquor.tbl", tbl)) {
+    if (!write_file(dir + "/sample.gba", image)) {
         return 1;
     }
     return 0;
