@@ -9,3 +9,8 @@ cmake --build build-bench --parallel >/dev/null
 mkdir -p build-bench/data
 build-bench/bench/bench_images build-bench/data
 build-bench/bench/bench "$PWD/build-bench/dadivurorezud" build-bench/data random.gba text.gba -r "${1:-31}"
+echo
+echo "decoder alone, in process:"
+for image in random text; do
+  build-bench/bench/decode_perf build-bench/data/$image.gba build-bench/data/velquor.tbl
+done

@@ -28,7 +28,7 @@ constexpr size_t CHAR_TABLE_BYTES = 2 * CHAR_TABLE_ENTRIES;
 constexpr size_t IMAGE_BUFFER_SIZE = 64 * 1024;
 constexpr size_t IMAGE_HISTORY = 16;
 // Decoded text is gathered here and written to the output in blocks.
-constexpr size_t OUTPUT_BUFFER_SIZE = 64 * 1024;
+constexpr size_t OUTPUT_BUFFER_SIZE = 128 * 1024;
 
 // The image as a forward-reading byte stream that behaves like a plain
 // buffered file stream over a regular file: reads at or past the end yield
@@ -78,6 +78,11 @@ void dump_messages(converter_state *state, uint32_t start, uint32_t end);
 
 // Expands the placeholder code 0xFD that was just read at state->position.
 void expand_placeholder(converter_state *state);
+// The word printed for 0xFD followed by d, for any d but 0x01 (the name
+// form, which looks further ahead), and the version letter.
+const char *placeholder_word(unsigned char d, unsigned char letter);
+// The longest word placeholder_word gives.
+constexpr size_t LONGEST_WORD = 10;
 
 // Image stream operations (image_stream.cpp).
 void image_open(image_stream *image, FILE *file);

@@ -60,11 +60,34 @@ static bool has_argument_code(const unsigned char *p) {
 }
 
 // Decodes, straight out of the image buffer, the codes from the current
-// offset on up to the first 0xFC or 0xFD, the end of the buffered bytes, or
-// the end of the region. Nearly all the time goes here, so the loop does one
-// table copy per byte and nothing else: a sentinel 0xFC after the last byte
-// it may take stops it, so it needs no count.
-static void decode_simple_run(converter_state *state, const code_table codes, uint32_t end) {
+// offset on, up to the end of the buffered bytes or of the region, or up to
+// a 0xFC or 0xFD whose bytes reach past them, or a 0xFD 0x01 (which looks
+// further ahead): those are left to the byte-at-a-time path. Nearly all the
+// time goes here, so the loop does one table copy per ordinary code: eight
+// at a time while there is no 0xFC or 0xFD among them, and a sentinel 0xFC
+// after the last byte it may take stops it, so it needs no count.
+// The placeholder words for every argument but 0x01, for this run's
+// version letter, padded so that each is copied with one fixed-size copy.
+struct word_entry {
+    unsigned char bytes[16];
+    size_t length;
+};
+using word_table = word_entry[256];
+
+static_assert(LONGEST_WORD <= sizeof(word_entry::bytes), "a placeholder word outgrows its entry");
+
+static void make_word_table(const converter_state *state, word_table words) {
+    const unsigned char letter = state->header_name[VERSION_LETTER_INDEX];
+    for (unsigned d = 0; d < 256; d++) {
+        const char *word = placeholder_word(static_cast<unsigned char>(d), letter);
+        words[d] = word_entry{};
+        words[d].length = strlen(word);
+        memcpy(words[d].bytes, word, words[d].length);
+    }
+}
+
+static void decode_run(converter_state *state, const code_table codes, const word_table words,
+                       uint32_t end) {
     image_stream *image = &state->image;
     if (image->offset < image->buf_offset || image->offset >= image->buf_offset + image->buf_len) {
         return;
@@ -75,27 +98,45 @@ static void decode_simple_run(converter_state *state, const code_table codes, ui
     if (n > left) {
         n = left;
     }
-    // Each code writes at most two bytes; make room for the whole run.
-    if (state->out_len + 2 * n > OUTPUT_BUFFER_SIZE) {
+    // No byte of the run writes more than half of a padded placeholder
+    // word. Take as much of the run as the output buffer has room for, and
+    // empty the buffer first only when that room has grown small.
+    constexpr size_t MOST_PER_BYTE = sizeof(word_entry::bytes) / 2;
+    constexpr size_t FULL_ROOM = OUTPUT_BUFFER_SIZE / MOST_PER_BYTE;
+    size_t room = (OUTPUT_BUFFER_SIZE - state->out_len) / MOST_PER_BYTE;
+    if (room < n && room < FULL_ROOM / 4) {
         output_flush(state);
-        if (2 * n > OUTPUT_BUFFER_SIZE) {
-            n = OUTPUT_BUFFER_SIZE / 2;
-        }
+        room = FULL_ROOM;
+    }
+    if (n > room) {
+        n = room;
     }
     unsigned char *in = image->buf + index;
+    const unsigned char *limit = in + n;
     unsigned char saved = in[n]; // the buffer has a spare byte after its data
     in[n] = 0xFC;
     unsigned char *out = state->out_buf + state->out_len;
     const unsigned char *p = in;
-    // Eight codes at a time while none of them is 0xFC or 0xFD ...
-    for (; p + 8 <= in + n && !has_argument_code(p); p += 8) {
-        for (int k = 0; k < 8; k++) {
-            out = put_code(out, codes[p[k]]);
+    for (;;) {
+        for (; p + 8 <= limit && !has_argument_code(p); p += 8) {
+            for (int k = 0; k < 8; k++) {
+                out = put_code(out, codes[p[k]]);
+            }
         }
-    }
-    // ... then one at a time up to the next one, or the sentinel.
-    for (; !is_argument_code(*p); p++) {
-        out = put_code(out, codes[*p]);
+        for (; !is_argument_code(*p); p++) {
+            out = put_code(out, codes[*p]);
+        }
+        if (p[0] == 0xFC && limit - p > 2) {
+            *out++ = '\n'; // its two argument bytes are skipped unread
+            p += 3;
+        } else if (p[0] == 0xFD && limit - p > 1 && p[1] != 0x01) {
+            const word_entry &word = words[p[1]];
+            memcpy(out, word.bytes, sizeof word.bytes);
+            out += word.length;
+            p += 2;
+        } else {
+            break; // the sentinel, or a code for the slow path
+        }
     }
     in[n] = saved;
     size_t taken = static_cast<size_t>(p - in);
@@ -108,15 +149,17 @@ void dump_messages(converter_state *state, uint32_t start, uint32_t end) {
     image_stream *image = &state->image;
     code_table codes;
     make_code_table(state, codes);
+    word_table words;
+    make_word_table(state, words);
     image_seek(image, start);
     state->position = start;
     while (state->position <= end && !state->write_error) {
-        decode_simple_run(state, codes, end);
+        decode_run(state, codes, words, end);
         if (state->position > end) {
             return;
         }
-        // One code the slow way: 0xFC, 0xFD, or the first byte after the
-        // buffered ones.
+        // One code the slow way: a 0xFC or 0xFD whose bytes reach past the
+        // run, a 0xFD 0x01, or the first byte after the buffered ones.
         int b = image_getc(image);
         if (b == EOF) {
             // Past the end of the image every further read fails too (only

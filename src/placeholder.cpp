@@ -12,6 +12,10 @@ static const char WORD_FOR_08[] = "\x83\x8D\x83\x50\x83\x62\x83\x67";
 static const char FIRST_TEAM_WORD[] = "\x83\x7D\x83\x4F\x83\x7D\x82\xBE\x82\xF1";
 static const char SECOND_TEAM_WORD[] = "\x83\x41\x83\x4E\x83\x41\x82\xBE\x82\xF1";
 
+static_assert(sizeof FIRST_TEAM_WORD - 1 <= LONGEST_WORD &&
+                  sizeof SECOND_TEAM_WORD - 1 <= LONGEST_WORD,
+              "LONGEST_WORD is the length of the longest word");
+
 constexpr unsigned char LETTER_S = 0x53;
 constexpr unsigned char LETTER_R = 0x52;
 
@@ -46,23 +50,32 @@ static void expand_name(converter_state *state) {
     state->position -= 2;
 }
 
+const char *placeholder_word(unsigned char d, unsigned char letter) {
+    if (d == 0x08) {
+        return WORD_FOR_08;
+    }
+    if (d == 0x0A) {
+        return letter == LETTER_R ? FIRST_TEAM_WORD : SECOND_TEAM_WORD;
+    }
+    if (d == 0x0B) {
+        return letter == LETTER_S ? FIRST_TEAM_WORD : SECOND_TEAM_WORD;
+    }
+    if (d <= 0x30) {
+        return QUESTION_WORD;
+    }
+    return ""; // arguments above 0x30 print nothing
+}
+
 void expand_placeholder(converter_state *state) {
     int d = image_getc(&state->image);
     state->position += 1;
     if (d == EOF) {
         return; // the image ends where the argument should be
     }
-    unsigned char letter = state->header_name[VERSION_LETTER_INDEX];
     if (d == 0x01) {
         expand_name(state);
-    } else if (d == 0x08) {
-        print_word(state, WORD_FOR_08);
-    } else if (d == 0x0A) {
-        print_word(state, letter == LETTER_R ? FIRST_TEAM_WORD : SECOND_TEAM_WORD);
-    } else if (d == 0x0B) {
-        print_word(state, letter == LETTER_S ? FIRST_TEAM_WORD : SECOND_TEAM_WORD);
-    } else if (d <= 0x30) {
-        print_word(state, QUESTION_WORD);
+    } else {
+        unsigned char letter = state->header_name[VERSION_LETTER_INDEX];
+        print_word(state, placeholder_word(static_cast<unsigned char>(d), letter));
     }
-    // Arguments above 0x30 print nothing.
 }
