@@ -3,6 +3,7 @@
 // status.
 #include "e2e_support.h"
 #include "stream_model.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -19,6 +20,8 @@
 #include <vector>
 
 using namespace e2e;
+using testing_support::distinct_table;
+using testing_support::random_bytes;
 
 namespace {
 
@@ -36,13 +39,9 @@ std::string complete_run(const std::string &name, const std::string &decoded) {
     return lines(PRELUDE + "\n\nName = " + name + "\n\n" + decoded);
 }
 
-std::string distinct_table() {
-    std::string table;
-    for (unsigned k = 0; k < 256; k++) {
-        table += static_cast<char>('A' + k / 26);
-        table += static_cast<char>('a' + k % 26);
-    }
-    return table;
+std::string random_image(size_t size, unsigned seed) {
+    std::mt19937 rng(seed);
+    return random_bytes(rng, size);
 }
 
 // An image of `size` bytes: a header name, zeros, and codes at `at`.
@@ -203,11 +202,7 @@ TEST_F(EndToEnd, CrLfAndCtrlZBytesAreData) {
 }
 
 TEST_F(EndToEnd, FullSizeRandomImageFromAFileAndThroughAPipe) {
-    std::mt19937 rng(2024);
-    std::string image(FULL_SIZE, '\0');
-    for (auto &c : image) {
-        c = static_cast<char>(rng());
-    }
+    const std::string image = random_image(FULL_SIZE, 2024);
     put("a.gba", image);
     put("velquor.tbl", distinct_table());
     const std::string expected =
@@ -312,15 +307,6 @@ TEST_F(EndToEnd, ShortAndLongTables) {
         EXPECT_EQ(r.out, complete_run("T", text)) << size << "-byte table";
         EXPECT_EQ(r.status, 0);
     }
-}
-
-std::string random_image(size_t size, unsigned seed) {
-    std::mt19937 rng(seed);
-    std::string image(size, '\0');
-    for (auto &c : image) {
-        c = static_cast<char>(rng());
-    }
-    return image;
 }
 
 // Images of every awkward size: none, shorter than the header, ending
