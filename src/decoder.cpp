@@ -59,13 +59,6 @@ static bool has_argument_code(const unsigned char *p) {
     return ((z - ones) & ~z & (0x80 * ones)) != 0;
 }
 
-// Decodes, straight out of the image buffer, the codes from the current
-// offset on, up to the end of the buffered bytes or of the region, or up to
-// a 0xFC or 0xFD whose bytes reach past them, or a 0xFD 0x01 (which looks
-// further ahead): those are left to the byte-at-a-time path. Nearly all the
-// time goes here, so the loop does one table copy per ordinary code: eight
-// at a time while there is no 0xFC or 0xFD among them, and a sentinel 0xFC
-// after the last byte it may take stops it, so it needs no count.
 // The placeholder words for every argument but 0x01, for this run's
 // version letter, padded so that each is copied with one fixed-size copy.
 struct word_entry {
@@ -86,6 +79,13 @@ static void make_word_table(const converter_state *state, word_table words) {
     }
 }
 
+// Decodes, straight out of the image buffer, the codes from the current
+// offset on, up to the end of the buffered bytes or of the region, or up to
+// a 0xFC or 0xFD whose bytes reach past them, or a 0xFD 0x01 (which looks
+// further ahead): those are left to the byte-at-a-time path. Nearly all the
+// time goes here, so the loop does one table copy per ordinary code: eight
+// at a time while there is no 0xFC or 0xFD among them, and a sentinel 0xFC
+// after the last byte it may take stops it, so it needs no count.
 static void decode_run(converter_state *state, const code_table codes, const word_table words,
                        uint32_t end) {
     image_stream *image = &state->image;
