@@ -151,7 +151,7 @@ table_build build_table(const std::string &raw) {
             say(n, false,
                 "code " + code + " is a control code; the converter never prints its entry");
         }
-        result.table.replace(2 * k, bytes.size(), bytes);
+        result.table.replace(size_t{2} * k, bytes.size(), bytes);
     }
     if (!result.ok) {
         result.table.clear();
