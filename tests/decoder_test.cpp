@@ -3,6 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+
 #include <string>
 #include <vector>
 
@@ -208,6 +213,69 @@ TEST(Decoder, FullRegionOfAFullSizeImageMatchesTheModel) {
     for (source from : {source::regular_file, source::pipe}) {
         EXPECT_EQ(decode(image, TABLE, 'S', MESSAGE_START, MESSAGE_END, from),
                   model::decode(image, TABLE, 'S', MESSAGE_START, MESSAGE_END));
+    }
+}
+
+} // namespace
+
+namespace {
+
+// An image whose reads fail, as a bad disk's do, from a given offset on.
+struct failing_image {
+    std::string bytes;
+    size_t fail_at;
+    size_t pos;
+};
+
+ssize_t failing_read(void *cookie, char *buf, size_t n) {
+    auto *f = static_cast<failing_image *>(cookie);
+    if (f->pos >= f->fail_at) {
+        errno = EIO;
+        return -1;
+    }
+    size_t take = std::min({n, f->fail_at - f->pos, f->bytes.size() - f->pos});
+    memcpy(buf, f->bytes.data() + f->pos, take);
+    f->pos += take;
+    return static_cast<ssize_t>(take);
+}
+
+struct read_error_case {
+    const char *name;
+    size_t fail_at;
+    bool lost; // whether a byte the decoder needs is lost
+};
+
+TEST(Decoder, ReadErrorsStopDecodingOnlyWhenAByteIsLost) {
+    std::mt19937 rng(3);
+    std::string image = random_bytes(rng, 400);
+    const uint32_t start = 20, end = 300;
+    const read_error_case cases[] = {
+        {"inside the region", 150, true},
+        {"at its start", start, true},
+        {"only in the read-ahead after it", 320, false},
+    };
+    for (const auto &c : cases) {
+        failing_image source{image, c.fail_at, 0};
+        cookie_io_functions_t io{failing_read, nullptr, nullptr, nullptr};
+        auto state = std::make_unique<converter_state>();
+        char *out_data = nullptr;
+        size_t out_size = 0;
+        state->out = open_memstream(&out_data, &out_size);
+        state->table = fmemopen(const_cast<char *>(TABLE.data()), TABLE.size(), "rb");
+        load_char_table(state.get());
+        fclose(state->table);
+        FILE *file = fopencookie(&source, "rb", io);
+        image_open(&state->image, file);
+        dump_messages(state.get(), start, end);
+        output_flush(state.get());
+        fclose(state->out);
+        fclose(file);
+        std::string got(out_data, out_size);
+        free(out_data);
+        // What was decoded is what the bytes before the failure give.
+        std::string readable = image.substr(0, c.fail_at);
+        EXPECT_EQ(got, model::decode(readable, TABLE, 0, start, end)) << c.name;
+        EXPECT_EQ(state->image.read_error, c.lost) << c.name;
     }
 }
 
