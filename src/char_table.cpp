@@ -13,6 +13,5 @@ void load_char_table(converter_state *state) {
         slot[0] = bytes[2 * k];
         slot[1] = bytes[2 * k + 1];
         slot[2] = 0;
-        state->char_length[k] = slot[0] == 0 ? 0 : slot[1] == 0 ? 1 : 2;
     }
 }

@@ -51,8 +51,6 @@ struct converter_state {
     FILE *table;
     // Each slot: the entry's bytes and a zero, so a string of 0 to 2 bytes.
     unsigned char char_table[CHAR_TABLE_ENTRIES][3];
-    // Length of each slot's string, worked out once when the table loads.
-    unsigned char char_length[CHAR_TABLE_ENTRIES];
     unsigned char header_name[HEADER_NAME_LENGTH + 1];
     uint32_t position;
 

@@ -29,7 +29,8 @@ static size_t code_count(uint32_t w) {
 
 static void make_code_table(const converter_state *state, code_table codes) {
     for (size_t k = 0; k < CHAR_TABLE_ENTRIES; k++) {
-        codes[k] = code_word(state->char_table[k], state->char_length[k]);
+        const unsigned char *slot = state->char_table[k];
+        codes[k] = code_word(slot, slot[0] == 0 ? 0 : slot[1] == 0 ? 1 : 2);
     }
     static const unsigned char line_feed[2] = {'\n', 0};
     static const unsigned char line_breaks[] = {0xFA, 0xFB, 0xFE, 0xFF};
