@@ -1,8 +1,10 @@
-// Writes the benchmark inputs into a folder: a full 512-byte table with a
+// Writes the benchmark inputs into a folder: a full table with a
 // double-byte entry for every code, random.gba (4 MiB of random bytes) and
 // text.gba (4 MiB whose message region reads like text: runs of ordinary
 // codes with every control code sprinkled in). Fixed seeds: the same files
 // every time.
+#include "converter.h"
+
 #include <cstdio>
 #include <random>
 #include <string>
@@ -10,7 +12,6 @@
 namespace {
 
 constexpr size_t IMAGE_SIZE = 4 * 1024 * 1024;
-constexpr size_t MESSAGE_START = 0x145D92;
 
 bool write_file(const std::string &path, const std::string &bytes) {
     FILE *f = fopen(path.c_str(), "wb");

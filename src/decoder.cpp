@@ -81,51 +81,47 @@ static void make_word_table(const converter_state *state, word_table words) {
 }
 
 // Decodes, straight out of the image buffer, the codes from the current
-// offset on, up to the end of the buffered bytes or of the region, or up to
-// a 0xFC or 0xFD whose bytes reach past them, or a 0xFD 0x01 (which looks
-// further ahead): those are left to the byte-at-a-time path. Nearly all the
-// time goes here, so the loop does one table copy per ordinary code: eight
-// at a time while there is no 0xFC or 0xFD among them, and a sentinel 0xFC
-// after the last byte it may take stops it, so it needs no count.
-static void decode_run(converter_state *state, const code_table codes, const word_table words,
-                       uint32_t end) {
-    image_stream *image = &state->image;
-    if (image->offset < image->buf_offset || image->offset >= image->buf_offset + image->buf_len) {
-        return;
-    }
-    size_t index = image->offset - image->buf_offset;
-    size_t n = image->buf_len - index;
-    uint64_t left = uint64_t{end} - state->position + 1;
+// offset on, up to the end of the buffered bytes or of the `left` offsets
+// of the region, or up to a 0xFC or 0xFD whose bytes reach past the buffered
+// ones, or a 0xFD 0x01 (which looks further ahead): those are left to the
+// byte-at-a-time path. Nearly all the time goes here, so the loop does one
+// table copy per ordinary code, eight at a time while there is no 0xFC or
+// 0xFD among them. Returns how many image bytes it took.
+static size_t decode_run(converter_state *state, const code_table codes, const word_table words,
+                         uint64_t left) {
+    size_t n;
+    const unsigned char *in = image_span(&state->image, &n);
     if (n > left) {
-        n = left;
+        n = static_cast<size_t>(left);
+    }
+    if (n == 0) {
+        return 0;
     }
     // No byte of the run writes more than half of a padded placeholder
     // word. Take as much of the run as the output buffer has room for, and
     // empty the buffer first only when that room has grown small.
     constexpr size_t MOST_PER_BYTE = sizeof(word_entry::bytes) / 2;
-    constexpr size_t FULL_ROOM = OUTPUT_BUFFER_SIZE / MOST_PER_BYTE;
-    size_t room = (OUTPUT_BUFFER_SIZE - state->out_len) / MOST_PER_BYTE;
-    if (room < n && room < FULL_ROOM / 4) {
-        output_flush(state);
-        room = FULL_ROOM;
+    constexpr size_t SMALL_ROOM = OUTPUT_BUFFER_SIZE / 4;
+    size_t room;
+    unsigned char *out_start = output_room(
+        &state->out, n * MOST_PER_BYTE < SMALL_ROOM ? n * MOST_PER_BYTE : SMALL_ROOM, &room);
+    if (n > room / MOST_PER_BYTE) {
+        n = room / MOST_PER_BYTE;
     }
-    if (n > room) {
-        n = room;
-    }
-    unsigned char *in = image->buf + index;
-    const unsigned char *limit = in + n;
-    unsigned char saved = in[n]; // the buffer has a spare byte after its data
-    in[n] = 0xFC;
-    unsigned char *out = state->out_buf + state->out_len;
+    unsigned char *out = out_start;
     const unsigned char *p = in;
+    const unsigned char *limit = in + n;
     for (;;) {
-        for (; p + 8 <= limit && !has_argument_code(p); p += 8) {
+        for (; limit - p >= 8 && !has_argument_code(p); p += 8) {
             for (int k = 0; k < 8; k++) {
                 out = put_code(out, codes[p[k]]);
             }
         }
-        for (; !is_argument_code(*p); p++) {
+        for (; p < limit && !is_argument_code(*p); p++) {
             out = put_code(out, codes[*p]);
+        }
+        if (p == limit) {
+            break;
         }
         if (p[0] == 0xFC && limit - p > 2) {
             *out++ = '\n'; // its two argument bytes are skipped unread
@@ -136,16 +132,20 @@ static void decode_run(converter_state *state, const code_table codes, const wor
             out += word.length;
             p += 2;
         } else {
-            break; // the sentinel, or a code for the slow path
+            break; // a code for the slow path
         }
     }
-    in[n] = saved;
     size_t taken = static_cast<size_t>(p - in);
-    state->out_len = static_cast<size_t>(out - state->out_buf);
-    image->offset += taken;
+    output_commit(&state->out, static_cast<size_t>(out - out_start));
+    image_advance(&state->image, taken);
     state->position += static_cast<uint32_t>(taken);
+    return taken;
 }
 
+// The bound of the region is one count, `left`: how many offsets from
+// position to end remain. Each code takes what it consumed from it, so a
+// code whose first byte is at or before end is processed whole, and
+// decoding stops after it, for every start and end up to 0xFFFFFFFF.
 void dump_messages(converter_state *state, uint32_t start, uint32_t end) {
     image_stream *image = &state->image;
     code_table codes;
@@ -154,13 +154,15 @@ void dump_messages(converter_state *state, uint32_t start, uint32_t end) {
     make_word_table(state, words);
     image_seek(image, start);
     state->position = start;
-    while (state->position <= end && !state->write_error) {
-        decode_run(state, codes, words, end);
-        if (state->position > end) {
+    uint64_t left = start <= end ? uint64_t{end} - start + 1 : 0;
+    while (left > 0 && !state->out.write_error) {
+        left -= decode_run(state, codes, words, left);
+        if (left == 0) {
             return;
         }
         // One code the slow way: a 0xFC or 0xFD whose bytes reach past the
         // run, a 0xFD 0x01, or the first byte after the buffered ones.
+        const uint32_t at = state->position;
         int b = image_getc(image);
         if (b == EOF) {
             // Past the end of the image every further read fails too (only
@@ -173,17 +175,17 @@ void dump_messages(converter_state *state, uint32_t start, uint32_t end) {
             // A line break with two argument bytes, skipped unread.
             image_seek_relative(image, 2);
             state->position += 2;
-            output_bytes(state, "\n", 1);
+            output_bytes(&state->out, "\n", 1);
         } else if (b == 0xFD) {
             expand_placeholder(state);
         } else {
             unsigned char bytes[4];
             memcpy(bytes, &codes[b], 4);
-            output_bytes(state, bytes, code_count(codes[b]));
+            output_bytes(&state->out, bytes, code_count(codes[b]));
         }
-        if (state->position >= end) {
-            return;
-        }
+        // position is now on the code's last byte: 0 to 3 bytes after `at`.
+        const uint64_t used = uint64_t{static_cast<uint32_t>(state->position - at)} + 1;
+        left = used < left ? left - used : 0;
         state->position++;
     }
 }

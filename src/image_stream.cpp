@@ -2,27 +2,60 @@
 // stream over a regular file, also when the image is a pipe.
 #include "converter.h"
 
+#include <cerrno>
 #include <climits>
 #include <cstring>
 
-void image_open(image_stream *image, FILE *file) {
-    image->file = file;
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+static ptrdiff_t fd_read(image_source *source, unsigned char *buf, size_t n) {
+    for (;;) {
+#ifdef _WIN32
+        int got = _read(source->fd, buf, static_cast<unsigned>(n));
+#else
+        ssize_t got = read(source->fd, buf, n);
+#endif
+        if (got >= 0 || errno != EINTR) {
+            return got;
+        }
+    }
+}
+
+static bool fd_seek(image_source *source, uint64_t offset) {
+#ifdef _WIN32
+    return offset <= static_cast<uint64_t>(LLONG_MAX) &&
+           _lseeki64(source->fd, static_cast<long long>(offset), SEEK_SET) >= 0;
+#else
+    return offset <= static_cast<uint64_t>(LLONG_MAX) &&
+           lseek(source->fd, static_cast<off_t>(offset), SEEK_SET) >= 0;
+#endif
+}
+
+image_source image_fd_source(int fd) {
+    return image_source{fd, nullptr, fd_read, fd_seek};
+}
+
+void image_open(image_stream *image, image_source source) {
+    image->source = source;
     image->buf_offset = 0;
     image->buf_len = 0;
     image->offset = 0;
     image->at_eof = false;
     image->file_error = false;
     image->read_error = false;
-    // Our own buffer does the buffering; a second one inside stdio would
-    // only copy every byte once more.
-    setvbuf(file, nullptr, _IONBF, 0);
+    image->read_errno = 0;
 }
 
-// Reads on from the file until the byte at image->offset is in the buffer.
-// The file is always read in sequence, so a forward seek on a pipe simply
-// reads and drops the bytes in between. The last IMAGE_HISTORY bytes move to
-// the front of the buffer first, so a short back-up still finds them.
-// Returns false at the end of the image or on a read error.
+// Reads on until the byte at image->offset is in the buffer. Each refill is
+// one read of what the source has ready, so on a pipe the stream never waits
+// for more bytes than the one asked for. The source is read in sequence, so
+// a forward seek on a pipe simply reads and drops the bytes in between. The
+// last IMAGE_HISTORY bytes move to the front of the buffer first, so a short
+// back-up still finds them. Returns false at the end or on a read error.
 static bool fill_to_offset(image_stream *image) {
     while (image->offset >= image->buf_offset + image->buf_len) {
         if (image->at_eof || image->file_error) {
@@ -32,21 +65,21 @@ static bool fill_to_offset(image_stream *image) {
         memmove(image->buf, image->buf + image->buf_len - keep, keep);
         image->buf_offset += image->buf_len - keep;
         image->buf_len = keep;
-        size_t want = IMAGE_BUFFER_SIZE - keep;
-        size_t got = fread(image->buf + keep, 1, want, image->file);
-        image->buf_len += got;
-        if (got < want) {
-            if (ferror(image->file)) {
-                image->file_error = true;
-            } else {
-                image->at_eof = true;
-            }
+        ptrdiff_t got = image->source.read(&image->source, image->buf + image->buf_len,
+                                           IMAGE_BUFFER_SIZE - image->buf_len);
+        if (got < 0) {
+            image->file_error = true;
+            image->read_errno = errno;
+        } else if (got == 0) {
+            image->at_eof = true;
+        } else {
+            image->buf_len += static_cast<size_t>(got);
         }
     }
     return true;
 }
 
-int image_getc_slow(image_stream *image) {
+int image_getc(image_stream *image) {
     if (!fill_to_offset(image)) {
         // An error in reading ahead matters only once a byte is lost to it.
         image->read_error = image->file_error;
@@ -58,13 +91,12 @@ int image_getc_slow(image_stream *image) {
 bool image_seek(image_stream *image, uint64_t target) {
     uint64_t buf_end = image->buf_offset + image->buf_len;
     // Near targets ahead are reached by reading on, which works on any
-    // stream; far ones by the file's own seek where it has one.
+    // source; far ones by the source's own seek where it has one.
     if (target >= image->buf_offset && target <= buf_end + IMAGE_BUFFER_SIZE) {
         image->offset = target;
         return true;
     }
-    if (target <= static_cast<uint64_t>(LONG_MAX) &&
-        fseek(image->file, static_cast<long>(target), SEEK_SET) == 0) {
+    if (image->source.seek(&image->source, target)) {
         image->buf_offset = target;
         image->buf_len = 0;
         image->offset = target;
@@ -95,4 +127,18 @@ size_t image_read(image_stream *image, unsigned char *dst, size_t n) {
         dst[got] = static_cast<unsigned char>(c);
     }
     return got;
+}
+
+const unsigned char *image_span(const image_stream *image, size_t *n) {
+    if (image->offset < image->buf_offset || image->offset >= image->buf_offset + image->buf_len) {
+        *n = 0;
+        return nullptr;
+    }
+    size_t index = image->offset - image->buf_offset;
+    *n = image->buf_len - index;
+    return image->buf + index;
+}
+
+void image_advance(image_stream *image, size_t n) {
+    image->offset += n;
 }

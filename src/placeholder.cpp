@@ -4,23 +4,20 @@
 #include <cstring>
 
 // Shift-JIS words, printed as they stand.
-static const char QUESTION_WORD[] = "\x81\x48\x81\x48\x81\x48\x81\x48"; // four full-width '?'
-static const char NAME_FOR_S[] = "\x83\x4A\x83\x43\x83\x67";
-static const char NAME_FOR_R[] = "\x83\x8A\x83\x4E\x83\x84";
-static const char NAME_FOR_OTHER[] = "\x8E\xE5\x90\x6C\x8C\xF6";
-static const char WORD_FOR_08[] = "\x83\x8D\x83\x50\x83\x62\x83\x67";
-static const char FIRST_TEAM_WORD[] = "\x83\x7D\x83\x4F\x83\x7D\x82\xBE\x82\xF1";
-static const char SECOND_TEAM_WORD[] = "\x83\x41\x83\x4E\x83\x41\x82\xBE\x82\xF1";
+const char QUESTION_WORD[] = "\x81\x48\x81\x48\x81\x48\x81\x48"; // four full-width '?'
+const char NAME_FOR_S[] = "\x83\x4A\x83\x43\x83\x67";
+const char NAME_FOR_R[] = "\x83\x8A\x83\x4E\x83\x84";
+const char NAME_FOR_OTHER[] = "\x8E\xE5\x90\x6C\x8C\xF6";
+const char WORD_FOR_08[] = "\x83\x8D\x83\x50\x83\x62\x83\x67";
+const char FIRST_TEAM_WORD[] = "\x83\x7D\x83\x4F\x83\x7D\x82\xBE\x82\xF1";
+const char SECOND_TEAM_WORD[] = "\x83\x41\x83\x4E\x83\x41\x82\xBE\x82\xF1";
 
 static_assert(sizeof FIRST_TEAM_WORD - 1 <= LONGEST_WORD &&
                   sizeof SECOND_TEAM_WORD - 1 <= LONGEST_WORD,
               "LONGEST_WORD is the length of the longest word");
 
-constexpr unsigned char LETTER_S = 0x53;
-constexpr unsigned char LETTER_R = 0x52;
-
 static void print_word(converter_state *state, const char *word) {
-    output_bytes(state, word, strlen(word));
+    output_bytes(&state->out, word, strlen(word));
 }
 
 static const char *name_for_letter(unsigned char letter) {

@@ -1,3 +1,4 @@
+#include "decoder_rig.h"
 #include "stream_model.h"
 #include "test_support.h"
 
@@ -6,7 +7,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <memory>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -30,7 +33,13 @@ std::string bytes(std::initializer_list<int> list) {
     return s;
 }
 
-const std::string Q = model::QUESTION;
+const std::string Q = QUESTION_WORD;
+
+const char *source_name(source from) {
+    return from == source::pipe      ? "through a pipe"
+           : from == source::trickle ? "a few bytes per read"
+                                     : "from a file";
+}
 
 struct decode_case {
     const char *name;
@@ -52,9 +61,8 @@ TEST_P(DecoderCases, PrintsExactly) {
     for (size_t i = AT + c.codes.size(); i < size; i++) {
         image[i] = 0x01;
     }
-    for (source from : {source::regular_file, source::pipe}) {
-        EXPECT_EQ(decode(image, TABLE, 'S', AT, c.end, from), c.expected)
-            << (from == source::pipe ? "through a pipe" : "from a file");
+    for (source from : {source::regular_file, source::pipe, source::trickle}) {
+        EXPECT_EQ(decode(image, TABLE, 'S', AT, c.end, from), c.expected) << source_name(from);
     }
 }
 
@@ -78,10 +86,10 @@ INSTANTIATE_TEST_SUITE_P(
                     T(0x41) + T(0x41) + T(0x41) + T(0x41) + T(0x41) + "\n"},
         decode_case{"FdAtEndReadsItsArgumentPastEnd",
                     bytes({0x41, 0x41, 0x41, 0x41, 0x41, 0xFD, 0x08, 0x42}), 0, E,
-                    T(0x41) + T(0x41) + T(0x41) + T(0x41) + T(0x41) + model::WORD_08},
+                    T(0x41) + T(0x41) + T(0x41) + T(0x41) + T(0x41) + WORD_FOR_08},
         decode_case{"FdNameFormAtEnd",
                     bytes({0x41, 0x41, 0x41, 0x41, 0x41, 0xFD, 0x01, 0x99, 0x05, 0x42}), 0, E,
-                    T(0x41) + T(0x41) + T(0x41) + T(0x41) + T(0x41) + "\x83\x4A\x83\x43\x83\x67"},
+                    T(0x41) + T(0x41) + T(0x41) + T(0x41) + T(0x41) + NAME_FOR_S},
         decode_case{"FdBrokenNameFormAtEndStops",
                     bytes({0x41, 0x41, 0x41, 0x41, 0x41, 0xFD, 0x01, 0x42, 0x43}), 0, E,
                     T(0x41) + T(0x41) + T(0x41) + T(0x41) + T(0x41) + Q},
@@ -91,7 +99,7 @@ INSTANTIATE_TEST_SUITE_P(
         decode_case{"BrokenNameFormDecodesTheBytesItBackedOver", bytes({0xFD, 0x01, 0xFF, 0x41}), 0,
                     AT + 3, Q + "\n" + T(0x41)},
         decode_case{"BrokenNameFormBacksOntoAnotherPlaceholder", bytes({0xFD, 0x01, 0xFD, 0x08}), 0,
-                    AT + 3, Q + model::WORD_08},
+                    AT + 3, Q + WORD_FOR_08},
         decode_case{"ImageEndsInsideTheRegion", bytes({0x41, 0xFF, 0x42}), AT + 3, AT + 1000,
                     T(0x41) + "\n" + T(0x42)},
         decode_case{"ImageEndsBeforeTheRegion", bytes({}), AT - 10, AT + 1000, ""},
@@ -116,7 +124,7 @@ TEST(Decoder, EmptySlotsPrintNothingAndLeaveNeighboursAlone) {
 TEST(Decoder, EmptyTablePrintsOnlyLineFeedsAndWords) {
     std::string image =
         image_with(0x100, AT, bytes({0x41, 0xFF, 0xFD, 0x08, 0x42, 0xFC, 1, 2, 0x43}));
-    EXPECT_EQ(decode(image, "", 'S', AT, AT + 8), "\n" + std::string(model::WORD_08) + "\n");
+    EXPECT_EQ(decode(image, "", 'S', AT, AT + 8), "\n" + std::string(WORD_FOR_08) + "\n");
 }
 
 TEST(Decoder, BufferBoundariesInsideCodesChangeNothing) {
@@ -133,9 +141,9 @@ TEST(Decoder, BufferBoundariesInsideCodesChangeNothing) {
                 std::string image = image_with(boundary + 64, at, form + bytes({0x43, 0x44}));
                 uint32_t start = boundary - 40;
                 std::string expected = model::decode(image, TABLE, 'R', start, boundary + 40);
-                for (source from : {source::regular_file, source::pipe}) {
+                for (source from : {source::regular_file, source::pipe, source::trickle}) {
                     EXPECT_EQ(decode(image, TABLE, 'R', start, boundary + 40, from), expected)
-                        << "form at " << at << (from == source::pipe ? " through a pipe" : "");
+                        << "form at " << at << ", " << source_name(from);
                 }
             }
         }
@@ -174,7 +182,9 @@ TEST_P(DecoderAgainstModel, RandomImages) {
         uint32_t end = start + rng() % 200000;
         std::string image = generated_image(rng, end + 8, GetParam().control_percent);
         unsigned char letter = "SRX\0"[round % 4];
-        source from = round % 3 == 0 ? source::pipe : source::regular_file;
+        const source from = round % 3 == 0   ? source::pipe
+                            : round % 3 == 1 ? source::trickle
+                                             : source::regular_file;
         ASSERT_EQ(decode(image, TABLE, letter, start, end, from),
                   model::decode(image, TABLE, letter, start, end))
             << "round " << round;
@@ -220,25 +230,6 @@ TEST(Decoder, FullRegionOfAFullSizeImageMatchesTheModel) {
 
 namespace {
 
-// An image whose reads fail, as a bad disk's do, from a given offset on.
-struct failing_image {
-    std::string bytes;
-    size_t fail_at;
-    size_t pos;
-};
-
-ssize_t failing_read(void *cookie, char *buf, size_t n) {
-    auto *f = static_cast<failing_image *>(cookie);
-    if (f->pos >= f->fail_at) {
-        errno = EIO;
-        return -1;
-    }
-    size_t take = std::min({n, f->fail_at - f->pos, f->bytes.size() - f->pos});
-    memcpy(buf, f->bytes.data() + f->pos, take);
-    f->pos += take;
-    return static_cast<ssize_t>(take);
-}
-
 struct read_error_case {
     const char *name;
     size_t fail_at;
@@ -255,27 +246,76 @@ TEST(Decoder, ReadErrorsStopDecodingOnlyWhenAByteIsLost) {
         {"only in the read-ahead after it", 320, false},
     };
     for (const auto &c : cases) {
-        failing_image source{image, c.fail_at, 0};
-        cookie_io_functions_t io{failing_read, nullptr, nullptr, nullptr};
-        auto state = std::make_unique<converter_state>();
-        char *out_data = nullptr;
-        size_t out_size = 0;
-        state->out = open_memstream(&out_data, &out_size);
-        state->table = fmemopen(const_cast<char *>(TABLE.data()), TABLE.size(), "rb");
-        load_char_table(state.get());
-        fclose(state->table);
-        FILE *file = fopencookie(&source, "rb", io);
-        image_open(&state->image, file);
-        dump_messages(state.get(), start, end);
-        output_flush(state.get());
-        fclose(state->out);
-        fclose(file);
-        std::string got(out_data, out_size);
-        free(out_data);
+        rig::memory_image failing;
+        failing.data = image;
+        failing.fail_at = c.fail_at;
+        failing.fail_errno = EIO;
+        rig::decoder_rig r(TABLE, 0, rig::memory_source(&failing));
+        std::string got = r.decode(start, end);
         // What was decoded is what the bytes before the failure give.
         std::string readable = image.substr(0, c.fail_at);
         EXPECT_EQ(got, model::decode(readable, TABLE, 0, start, end)) << c.name;
-        EXPECT_EQ(state->image.read_error, c.lost) << c.name;
+        EXPECT_EQ(r.state->image.read_error, c.lost) << c.name;
+        if (c.lost) {
+            EXPECT_EQ(r.state->image.read_errno, EIO) << c.name;
+        }
+    }
+}
+
+} // namespace
+
+namespace {
+
+// The region's bound at the top of the 32-bit range: the same bytes decode
+// to the same text at 0xFFFFFFF0 as near offset 0, and decoding stops after
+// the code at 0xFFFFFFFF although the image goes on past 4 GiB.
+struct top_case {
+    const char *name;
+    uint32_t start;
+    std::string codes; // placed at start; the image goes on with 0x41 codes
+};
+
+TEST(Decoder, RegionAtTheTopOfTheRangeEndsAt0xFFFFFFFF) {
+    const uint32_t TOP = 0xFFFFFFFF;
+    const top_case cases[] = {
+        {"sixteen ordinary codes", TOP - 15, "ABCDEFGHIJKLMNOP"},
+        {"one code", TOP, "Q"},
+        {"0xFC last skips past 4 GiB", TOP - 3, "ABC\xFC"},
+        {"name form last", TOP - 2, "AB\xFD\x01\x42\x05"},
+        {"broken name form backs up onto the last offset", TOP - 4, "AB\xFD\x01\x42\x43"},
+        {"broken name form past the end", TOP - 2, "AB\xFD\x01\x42\x43"},
+    };
+    // What follows the codes: far more than the region, all printable.
+    const std::string after(3 * IMAGE_BUFFER_SIZE, 'A');
+    for (const top_case &c : cases) {
+        const uint32_t low = 0x100;
+        const uint32_t length = TOP - c.start + 1;
+        std::string low_image = image_with(low, 0, "") + c.codes + after;
+        const std::string expected = model::decode(low_image, TABLE, 'S', low, low + length - 1);
+        ASSERT_EQ(decode(low_image, TABLE, 'S', low, low + length - 1), expected) << c.name;
+
+        rig::memory_image memory;
+        memory.data = c.codes + after;
+        memory.base = c.start;
+        for (bool can_seek : {true, false}) {
+            memory.can_seek = can_seek;
+            const std::string got = rig::decode(memory, TABLE, 'S', c.start, TOP);
+            EXPECT_TRUE(got == expected) << c.name << (can_seek ? "" : ", without seeking") << ": "
+                                         << got.size() << " bytes instead of " << expected.size();
+        }
+
+        // A real sparse file of more than 4 GiB, through the descriptor.
+        temp_file file("");
+        int fd = open(file.path.c_str(), O_RDWR);
+        ASSERT_GE(fd, 0);
+        const std::string tail = c.codes + after;
+        ASSERT_EQ(pwrite(fd, tail.data(), tail.size(), off_t{c.start}),
+                  static_cast<ssize_t>(tail.size()));
+        const std::string got =
+            rig::decoder_rig(TABLE, 'S', image_fd_source(fd)).decode(c.start, TOP);
+        EXPECT_TRUE(got == expected)
+            << c.name << ", sparse file: " << got.size() << " bytes instead of " << expected.size();
+        close(fd);
     }
 }
 

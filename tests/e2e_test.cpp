@@ -25,8 +25,6 @@ using testing_support::random_bytes;
 
 namespace {
 
-constexpr uint32_t MESSAGE_START = 0x145D92;
-constexpr uint32_t MESSAGE_END = 0x3F1D00;
 constexpr size_t FULL_SIZE = 4 * 1024 * 1024;
 
 const std::string PRELUDE = "-- GBA Velquor Message Converter V1.0 --\n"
@@ -48,8 +46,8 @@ std::string random_image(size_t size, unsigned seed) {
 std::string image_of(size_t size, const std::string &name, uint32_t at = MESSAGE_START,
                      const std::string &codes = "") {
     std::string image(size, '\0');
-    for (size_t i = 0; i < name.size() && 0xA0 + i < size; i++) {
-        image[0xA0 + i] = name[i];
+    for (size_t i = 0; i < name.size() && HEADER_NAME_OFFSET + i < size; i++) {
+        image[HEADER_NAME_OFFSET + i] = name[i];
     }
     for (size_t i = 0; i < codes.size() && at + i < size; i++) {
         image[at + i] = codes[i];
@@ -59,12 +57,17 @@ std::string image_of(size_t size, const std::string &name, uint32_t at = MESSAGE
 
 // The expected text, decoded by the plain model, of a whole image.
 std::string expected_text(const std::string &image, const std::string &table) {
-    unsigned char letter = image.size() > 0xA8 ? static_cast<unsigned char>(image[0xA8]) : 0;
+    unsigned char letter =
+        image.size() > HEADER_NAME_OFFSET + VERSION_LETTER_INDEX
+            ? static_cast<unsigned char>(image[HEADER_NAME_OFFSET + VERSION_LETTER_INDEX])
+            : 0;
     return model::decode(image, table, letter, MESSAGE_START, MESSAGE_END);
 }
 
 std::string name_field(const std::string &image) {
-    std::string name = image.size() > 0xA0 ? image.substr(0xA0, 16) : "";
+    std::string name = image.size() > HEADER_NAME_OFFSET
+                           ? image.substr(HEADER_NAME_OFFSET, HEADER_NAME_LENGTH)
+                           : "";
     return name.substr(0, name.find('\0'));
 }
 
@@ -140,8 +143,8 @@ TEST_F(EndToEnd, HeaderNameField) {
         {"no zero byte: all 16", image_of(0x200, "ABCDEFGHIJKLMNOP"), "ABCDEFGHIJKLMNOP"},
         {"zero at index 5", image_of(0x200, std::string("ABCDE\0GHIJ", 10)), "ABCDE"},
         {"zero first", image_of(0x200, std::string("\0BC", 3)), ""},
-        {"image shorter than 0xA0", std::string(0x9F, 'Z'), ""},
-        {"image ends inside the field", std::string(0xA0, 'Z') + "ABC", "ABC"},
+        {"image shorter than 0xA0", std::string(HEADER_NAME_OFFSET - 1, 'Z'), ""},
+        {"image ends inside the field", std::string(HEADER_NAME_OFFSET, 'Z') + "ABC", "ABC"},
         {"percent signs", image_of(0x200, "%s%n%d"), "%s%n%d"},
         {"line feed in the name", image_of(0x200, "AB\nCD"), "AB\nCD"},
     };
@@ -161,15 +164,9 @@ TEST_F(EndToEnd, VersionLetterInTheHeaderPicksTheWords) {
         const char *name;
         std::string text;
     } cases[] = {
-        {"TITLE123SXYZ", "\x83\x41\x83\x4E\x83\x41\x82\xBE\x82\xF1"
-                         "\x83\x7D\x83\x4F\x83\x7D\x82\xBE\x82\xF1"
-                         "\x83\x4A\x83\x43\x83\x67"},
-        {"TITLE123RXYZ", "\x83\x7D\x83\x4F\x83\x7D\x82\xBE\x82\xF1"
-                         "\x83\x41\x83\x4E\x83\x41\x82\xBE\x82\xF1"
-                         "\x83\x8A\x83\x4E\x83\x84"},
-        {"TITLE123", "\x83\x41\x83\x4E\x83\x41\x82\xBE\x82\xF1"
-                     "\x83\x41\x83\x4E\x83\x41\x82\xBE\x82\xF1"
-                     "\x8E\xE5\x90\x6C\x8C\xF6"},
+        {"TITLE123SXYZ", std::string(SECOND_TEAM_WORD) + FIRST_TEAM_WORD + NAME_FOR_S},
+        {"TITLE123RXYZ", std::string(FIRST_TEAM_WORD) + SECOND_TEAM_WORD + NAME_FOR_R},
+        {"TITLE123", std::string(SECOND_TEAM_WORD) + SECOND_TEAM_WORD + NAME_FOR_OTHER},
     };
     for (const auto &c : cases) {
         put("a.gba", image_of(MESSAGE_START + codes.size(), c.name, MESSAGE_START, codes));
@@ -190,7 +187,7 @@ TEST_F(EndToEnd, CrLfAndCtrlZBytesAreData) {
         image_of(MESSAGE_START + 5, "AB\r\x1A\nC", MESSAGE_START, "\x0A\x0D\x1A\x41\xFF");
     // Ctrl-Z and CR LF pairs before the header and the region: a text-mode
     // read would stop at the first or shift every offset after it.
-    for (size_t i = 0; i < 0xA0; i += 2) {
+    for (size_t i = 0; i < HEADER_NAME_OFFSET; i += 2) {
         image[i] = '\r';
         image[i + 1] = i % 4 ? '\n' : '\x1A';
     }
@@ -232,17 +229,16 @@ TEST_F(EndToEnd, CodesAtTheEndOfTheRegion) {
     } cases[] = {
         {"0xFC at the end skips two bytes past it", "A\xFC\x41\x41", 2, FULL_SIZE, A + "\n"},
         {"0xFD at the end reads its argument past it", "A\xFD\x08\x41", 2, FULL_SIZE,
-         A + "\x83\x8D\x83\x50\x83\x62\x83\x67"},
-        {"name form at the end", "A\xFD\x01\x41\x05\x41", 4, FULL_SIZE,
-         A + "\x8E\xE5\x90\x6C\x8C\xF6"},
+         A + WORD_FOR_08},
+        {"name form at the end", "A\xFD\x01\x41\x05\x41", 4, FULL_SIZE, A + NAME_FOR_OTHER},
         {"broken name form at the end stops", "A\xFD\x01\x41\x41\x41", 4, FULL_SIZE,
-         A + "\x81\x48\x81\x48\x81\x48\x81\x48"},
+         A + QUESTION_WORD},
         {"image ends exactly at the end", "AA", 0, MESSAGE_END + 1, A + A},
         {"image ends right after a last 0xFD", "A\xFD", 0, MESSAGE_END + 1, A},
         {"image ends inside a name form at the end", "A\xFD\x01\x41", 2, MESSAGE_END + 3,
-         A + "\x81\x48\x81\x48\x81\x48\x81\x48"},
+         A + QUESTION_WORD},
         {"image ends inside the region after 0xFD 0x01", "A\xFD\x01", 0, MESSAGE_END - 99,
-         A + "\x81\x48\x81\x48\x81\x48\x81\x48" + model::slot(table, 0x01)},
+         A + QUESTION_WORD + model::slot(table, 0x01)},
     };
     for (const auto &c : cases) {
         uint32_t at = MESSAGE_END + c.tail + 1 - static_cast<uint32_t>(c.codes.size());
@@ -276,7 +272,7 @@ TEST_F(EndToEnd, ShortImagesAreNotAnError) {
     } cases[] = {
         {"empty", "", "", ""},
         {"one byte", "x", "", ""},
-        {"0xB0 bytes", image_of(0xB0, "SHORT"), "SHORT", ""},
+        {"0xB0 bytes", image_of(HEADER_NAME_OFFSET + HEADER_NAME_LENGTH, "SHORT"), "SHORT", ""},
         {"ends inside the region", image_of(MESSAGE_START + 3, "SHORT", MESSAGE_START, "AA\xFF"),
          "SHORT", A + A + "\n"},
     };
@@ -316,8 +312,15 @@ TEST_F(EndToEnd, ImagesOfAwkwardSizes) {
     const std::string table = distinct_table();
     put("velquor.tbl", table);
     const std::string full = random_image(MESSAGE_END + 16, 77);
-    const size_t sizes[] = {
-        0, 1, 0xA0, 0xA8, 0xB0, MESSAGE_END, MESSAGE_END + 1, MESSAGE_END + 2, MESSAGE_END + 4};
+    const size_t sizes[] = {0,
+                            1,
+                            HEADER_NAME_OFFSET,
+                            HEADER_NAME_OFFSET + VERSION_LETTER_INDEX,
+                            HEADER_NAME_OFFSET + HEADER_NAME_LENGTH,
+                            MESSAGE_END,
+                            MESSAGE_END + 1,
+                            MESSAGE_END + 2,
+                            MESSAGE_END + 4};
     for (size_t size : sizes) {
         std::string image = full.substr(0, size);
         put("a.gba", image);
@@ -366,6 +369,28 @@ TEST_F(EndToEnd, DevicesAndFifosAsTheImage) {
                       "; status=$?; kill $writer 2> /dev/null; exit $status");
     EXPECT_EQ(fifo.status, 0);
     EXPECT_TRUE(fifo.out == complete_run(name_field(image), expected_text(image, table))) << "FIFO";
+}
+
+TEST_F(EndToEnd, PipeHeldOpenAfterTheLastNeededByte) {
+    if (!native()) {
+        GTEST_SKIP() << "needs a native FIFO";
+    }
+    const std::string table = distinct_table();
+    put("velquor.tbl", table);
+    // The last code of the region takes one byte after it, and the writer
+    // sends exactly that byte and then keeps the pipe open. The tool must
+    // end without waiting for the writer to close.
+    std::string image = random_image(MESSAGE_END + 2, 81);
+    image[MESSAGE_END] = '\xFD';
+    image[MESSAGE_END + 1] = '\x08';
+    put("a.gba", image);
+    ASSERT_EQ(mkfifo(path("fifo").c_str(), 0600), 0);
+    result r = run("fifo", "", "(cat a.gba; exec sleep 60) > fifo & writer=$!; timeout 20 ",
+                   "; status=$?; if kill $writer 2> /dev/null; then exit $status; fi; "
+                   "echo 'the writer had closed the pipe' >&2; exit 99");
+    EXPECT_EQ(r.status, 0) << r.err << "(status 124: the tool waited for the writer)";
+    EXPECT_TRUE(r.out == complete_run(name_field(image), expected_text(image, table)))
+        << "output through the held-open pipe differs";
 }
 
 TEST_F(EndToEnd, PathsArePrintedByteForByte) {

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <string>
 
 using namespace testing_support;
@@ -11,13 +13,35 @@ namespace {
 
 const std::string TABLE = distinct_table();
 
-const std::string QUESTION = "\x81\x48\x81\x48\x81\x48\x81\x48";
-const std::string NAME_S = "\x83\x4A\x83\x43\x83\x67";
-const std::string NAME_R = "\x83\x8A\x83\x4E\x83\x84";
-const std::string NAME_OTHER = "\x8E\xE5\x90\x6C\x8C\xF6";
-const std::string ROCKET = "\x83\x8D\x83\x50\x83\x62\x83\x67";
-const std::string FIRST_TEAM = "\x83\x7D\x83\x4F\x83\x7D\x82\xBE\x82\xF1";
-const std::string SECOND_TEAM = "\x83\x41\x83\x4E\x83\x41\x82\xBE\x82\xF1";
+const std::string QUESTION = QUESTION_WORD;
+const std::string NAME_S = NAME_FOR_S;
+const std::string NAME_R = NAME_FOR_R;
+const std::string NAME_OTHER = NAME_FOR_OTHER;
+const std::string ROCKET = WORD_FOR_08;
+const std::string FIRST_TEAM = FIRST_TEAM_WORD;
+const std::string SECOND_TEAM = SECOND_TEAM_WORD;
+
+// The one place where the words' bytes are written out, to pin them.
+TEST(Placeholder, WordsAreTheirShiftJisBytes) {
+    const struct {
+        const char *word;
+        const char *bytes;
+    } words[] = {
+        {QUESTION_WORD, "\x81\x48\x81\x48\x81\x48\x81\x48"},
+        {NAME_FOR_S, "\x83\x4A\x83\x43\x83\x67"},
+        {NAME_FOR_R, "\x83\x8A\x83\x4E\x83\x84"},
+        {NAME_FOR_OTHER, "\x8E\xE5\x90\x6C\x8C\xF6"},
+        {WORD_FOR_08, "\x83\x8D\x83\x50\x83\x62\x83\x67"},
+        {FIRST_TEAM_WORD, "\x83\x7D\x83\x4F\x83\x7D\x82\xBE\x82\xF1"},
+        {SECOND_TEAM_WORD, "\x83\x41\x83\x4E\x83\x41\x82\xBE\x82\xF1"},
+    };
+    size_t longest = 0;
+    for (const auto &w : words) {
+        EXPECT_EQ(std::string(w.word), std::string(w.bytes));
+        longest = std::max(longest, strlen(w.word));
+    }
+    EXPECT_EQ(longest, LONGEST_WORD);
+}
 
 struct placeholder_case {
     std::string after_fd; // bytes after the 0xFD

@@ -2,9 +2,12 @@
 // with no buffering and no shortcuts, to cross-check the real decoder on
 // generated inputs. The image is a byte string read as a file stream is read:
 // a read at or past the end yields EOF and does not move the stream, and
-// relative seeks may go past the end.
+// relative seeks may go past the end. Only the words themselves come from
+// the converter.
 #ifndef DADIVUROREZUD_STREAM_MODEL_H
 #define DADIVUROREZUD_STREAM_MODEL_H
+
+#include "converter.h"
 
 #include <cstdint>
 #include <string>
@@ -51,15 +54,8 @@ inline std::string slot(const std::string &table, unsigned code) {
 }
 
 inline const char *name_word(unsigned char letter) {
-    return letter == 'S'   ? "\x83\x4A\x83\x43\x83\x67"
-           : letter == 'R' ? "\x83\x8A\x83\x4E\x83\x84"
-                           : "\x8E\xE5\x90\x6C\x8C\xF6";
+    return letter == LETTER_S ? NAME_FOR_S : letter == LETTER_R ? NAME_FOR_R : NAME_FOR_OTHER;
 }
-
-constexpr const char *QUESTION = "\x81\x48\x81\x48\x81\x48\x81\x48";
-constexpr const char *WORD_08 = "\x83\x8D\x83\x50\x83\x62\x83\x67";
-constexpr const char *FIRST_TEAM = "\x83\x7D\x83\x4F\x83\x7D\x82\xBE\x82\xF1";
-constexpr const char *SECOND_TEAM = "\x83\x41\x83\x4E\x83\x41\x82\xBE\x82\xF1";
 
 inline void placeholder(stream &in, uint32_t &position, unsigned char letter, std::string &out) {
     int d = in.getc();
@@ -74,18 +70,18 @@ inline void placeholder(stream &in, uint32_t &position, unsigned char letter, st
         if (f == 0x05) {
             out += name_word(letter);
         } else {
-            out += QUESTION;
+            out += QUESTION_WORD;
             in.seek_relative(-2);
             position -= 2;
         }
     } else if (d == 0x08) {
-        out += WORD_08;
+        out += WORD_FOR_08;
     } else if (d == 0x0A) {
-        out += letter == 'R' ? FIRST_TEAM : SECOND_TEAM;
+        out += letter == LETTER_R ? FIRST_TEAM_WORD : SECOND_TEAM_WORD;
     } else if (d == 0x0B) {
-        out += letter == 'S' ? FIRST_TEAM : SECOND_TEAM;
+        out += letter == LETTER_S ? FIRST_TEAM_WORD : SECOND_TEAM_WORD;
     } else if (d <= 0x30) {
-        out += QUESTION;
+        out += QUESTION_WORD;
     }
 }
 

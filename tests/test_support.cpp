@@ -1,6 +1,9 @@
 #include "test_support.h"
 
+#include "decoder_rig.h"
+
 #include <cstdlib>
+#include <fcntl.h>
 #include <stdexcept>
 #include <unistd.h>
 
@@ -25,48 +28,34 @@ temp_file::~temp_file() {
     rmdir(dir.c_str());
 }
 
-decoder_fixture::decoder_fixture(const std::string &image, const std::string &table,
-                                 unsigned char letter, source from)
-    : state(new converter_state{}), image_file(new temp_file(image)),
-      from_pipe(from == source::pipe) {
-    FILE *f = from_pipe ? popen(("cat " + image_file->path).c_str(), "r")
-                        : fopen(image_file->path.c_str(), "rb");
-    if (f == nullptr) {
-        throw std::runtime_error("cannot open the image");
-    }
-    image_open(&state->image, f);
-    state->table = fmemopen(const_cast<char *>(table.data()), table.size(), "rb");
-    if (table.empty()) {
-        state->table = fopen("/dev/null", "rb"); // fmemopen refuses size 0
-    }
-    load_char_table(state.get());
-    fclose(state->table);
-    state->table = nullptr;
-    state->header_name[VERSION_LETTER_INDEX] = letter;
-    state->out = open_memstream(&out_data, &out_size);
-}
-
-decoder_fixture::~decoder_fixture() {
-    fclose(state->out);
-    free(out_data);
-    if (from_pipe) {
-        pclose(state->image.file); // the writer ends on the closed pipe
-    } else {
-        fclose(state->image.file);
-    }
-}
-
-std::string decoder_fixture::text() {
-    output_flush(state.get());
-    fflush(state->out);
-    return std::string(out_data, out_size);
-}
-
 std::string decode(const std::string &image, const std::string &table, unsigned char letter,
                    uint32_t start, uint32_t end, source from) {
-    decoder_fixture fixture(image, table, letter, from);
-    dump_messages(fixture.state.get(), start, end);
-    return fixture.text();
+    if (from == source::trickle) {
+        rig::memory_image memory;
+        memory.data = image;
+        memory.can_seek = false;
+        memory.chunk = 5;
+        return rig::decode(memory, table, letter, start, end);
+    }
+    temp_file file(image);
+    FILE *pipe = nullptr;
+    int fd;
+    if (from == source::pipe) {
+        pipe = popen(("cat " + file.path).c_str(), "r");
+        fd = pipe != nullptr ? fileno(pipe) : -1;
+    } else {
+        fd = open(file.path.c_str(), O_RDONLY);
+    }
+    if (fd < 0) {
+        throw std::runtime_error("cannot open the image");
+    }
+    std::string text = rig::decoder_rig(table, letter, image_fd_source(fd)).decode(start, end);
+    if (pipe != nullptr) {
+        pclose(pipe); // the writer ends on the closed pipe
+    } else {
+        close(fd);
+    }
+    return text;
 }
 
 std::string image_with(size_t size, uint32_t at, const std::string &codes) {

@@ -1,5 +1,5 @@
-// Helpers for the unit tests: temporary files, and a converter_state wired
-// to an image, a table and an in-memory output.
+// Helpers for the unit tests: temporary files, images read from a file, a
+// pipe or memory, and tables and bytes made for tests.
 #ifndef DADIVUROREZUD_TEST_SUPPORT_H
 #define DADIVUROREZUD_TEST_SUPPORT_H
 
@@ -7,7 +7,6 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <memory>
 #include <random>
 #include <string>
 
@@ -23,25 +22,11 @@ struct temp_file {
     temp_file &operator=(const temp_file &) = delete;
 };
 
-enum class source { regular_file, pipe };
-
-// A converter_state ready for dump_messages: image from the given bytes,
-// read from a regular file or through a pipe, the table loaded, output to
-// memory. text() flushes and returns everything written so far.
-struct decoder_fixture {
-    std::unique_ptr<converter_state> state;
-    std::unique_ptr<temp_file> image_file;
-    bool from_pipe;
-    char *out_data = nullptr;
-    size_t out_size = 0;
-
-    decoder_fixture(const std::string &image, const std::string &table, unsigned char letter,
-                    source from = source::regular_file);
-    ~decoder_fixture();
-    decoder_fixture(const decoder_fixture &) = delete;
-    decoder_fixture &operator=(const decoder_fixture &) = delete;
-    std::string text();
-};
+// Where a test's image is read from: a regular file, a real pipe (through
+// the tool's own descriptor reads), or an image in memory that cannot seek
+// and hands out a few bytes per read, so that the buffer is refilled inside
+// nearly every code.
+enum class source { regular_file, pipe, trickle };
 
 // The decoded text of offsets start to end, as the real decoder gives it.
 std::string decode(const std::string &image, const std::string &table, unsigned char letter,

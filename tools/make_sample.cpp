@@ -5,6 +5,8 @@
 // messages use every control code and every kind of placeholder.
 //
 // usage: make_sample TEXT_TABLE DIR [LETTER]   (LETTER: the version letter, default S)
+#include "converter.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -12,9 +14,6 @@
 #include <vector>
 
 namespace {
-
-constexpr uint32_t HEADER_NAME_OFFSET = 0xA0;
-constexpr uint32_t MESSAGE_START = 0x145D92;
 
 // The text of each code, from a text table; codes without an entry stay
 // empty. Returns false when the file cannot be read.

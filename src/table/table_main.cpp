@@ -2,6 +2,8 @@
 // binary table as text.
 #include "table_text.h"
 
+#include "converter.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -129,11 +131,15 @@ static int show(const std::string &table_path) {
         return 1;
     }
     // As the converter reads it: missing bytes are zero, extra ones unread.
-    if (table.size() != 512) {
-        fprintf(
-            stderr, "%s: %s: %zu bytes, not 512; %s\n", PROGRAM, table_path.c_str(), table.size(),
-            table.size() < 512 ? "the missing bytes count as zero" : "bytes after 512 are ignored");
-        table.resize(512, '\0');
+    if (table.size() != CHAR_TABLE_BYTES) {
+        if (table.size() < CHAR_TABLE_BYTES) {
+            fprintf(stderr, "%s: %s: %zu bytes, not %zu; the missing bytes count as zero\n",
+                    PROGRAM, table_path.c_str(), table.size(), CHAR_TABLE_BYTES);
+        } else {
+            fprintf(stderr, "%s: %s: %zu bytes, not %zu; bytes after %zu are ignored\n", PROGRAM,
+                    table_path.c_str(), table.size(), CHAR_TABLE_BYTES, CHAR_TABLE_BYTES);
+        }
+        table.resize(CHAR_TABLE_BYTES, '\0');
     }
     size_t escaped = 0;
     std::string text = show_table(table, &escaped);

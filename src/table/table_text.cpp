@@ -1,12 +1,11 @@
 #include "table_text.h"
 
+#include "converter.h"
 #include "encoding.h"
 
 #include <cstdio>
 
 namespace {
-
-constexpr size_t ENTRIES = 256;
 
 int hex_value(char c) {
     if (c >= '0' && c <= '9') {
@@ -80,7 +79,7 @@ bool blank(const std::string &line) {
 } // namespace
 
 table_build build_table(const std::string &raw) {
-    table_build result{std::string(2 * ENTRIES, '\0'), "UTF-8", {}, true};
+    table_build result{std::string(CHAR_TABLE_BYTES, '\0'), "UTF-8", {}, true};
     std::string text = raw;
     if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) {
         text.erase(0, 3);
@@ -93,7 +92,7 @@ table_build build_table(const std::string &raw) {
         result.ok = result.ok && !error;
     };
 
-    std::vector<size_t> defined_on(ENTRIES, 0);
+    std::vector<size_t> defined_on(CHAR_TABLE_ENTRIES, 0);
     std::vector<std::string> lines = split_lines(text);
     for (size_t i = 0; i < lines.size(); i++) {
         const std::string &line = lines[i];
@@ -163,7 +162,7 @@ std::string show_table(const std::string &table, size_t *escaped) {
     std::string out = "# Character table for dadivurorezud: one entry a line, HH=text.\n"
                       "# Entries that are not Shift-JIS text are written as \\xHH byte escapes.\n";
     *escaped = 0;
-    for (size_t k = 0; k < ENTRIES; k++) {
+    for (size_t k = 0; k < CHAR_TABLE_ENTRIES; k++) {
         std::string entry = table.substr(2 * k, 2);
         entry.resize(2, '\0');
         if (entry[0] == '\0' && entry[1] == '\0') {

@@ -10,7 +10,8 @@
 // Layout of an input:
 //   byte 0  flags: bit 0 the image cannot seek (like a pipe); bit 1 the image
 //           is placed at the end of the message region; bits 2-3 pick the
-//           version letter ('S', 'R', 0, 'X')
+//           version letter ('S', 'R', 0, 'X'); bits 4-5 how many bytes one
+//           read of the image gives at most (no limit, 1, 7, 4096)
 //   byte 1  table length / 2
 //   byte 2, byte 3  where decoding starts and ends, relative to the image
 //   then the table bytes, then the image bytes.
