@@ -50,16 +50,6 @@ static bool is_argument_code(unsigned char b) {
     return (b & 0xFE) == 0xFC; // 0xFC or 0xFD
 }
 
-// Whether any of the eight bytes at p is 0xFC or 0xFD: the bytes are turned
-// so that just those two become zero, and the zero-byte test does the rest.
-static bool has_argument_code(const unsigned char *p) {
-    uint64_t x;
-    memcpy(&x, p, 8);
-    const uint64_t ones = 0x0101010101010101u;
-    uint64_t z = (x ^ (0xFC * ones)) & (0xFE * ones);
-    return ((z - ones) & ~z & (0x80 * ones)) != 0;
-}
-
 // The placeholder words for every argument but 0x01, for this run's
 // version letter, padded so that each is copied with one fixed-size copy.
 struct word_entry {
@@ -85,8 +75,8 @@ static void make_word_table(const converter_state *state, word_table words) {
 // of the region, or up to a 0xFC or 0xFD whose bytes reach past the buffered
 // ones, or a 0xFD 0x01 (which looks further ahead): those are left to the
 // byte-at-a-time path. Nearly all the time goes here, so the loop does one
-// table copy per ordinary code, eight at a time while there is no 0xFC or
-// 0xFD among them. Returns how many image bytes it took.
+// table look-up and one fixed-size copy per code. Returns how many image
+// bytes it took.
 static size_t decode_run(converter_state *state, const code_table codes, const word_table words,
                          uint64_t left) {
     size_t n;
@@ -99,7 +89,9 @@ static size_t decode_run(converter_state *state, const code_table codes, const w
     }
     // No byte of the run writes more than half of a padded placeholder
     // word. Take as much of the run as the output buffer has room for, and
-    // empty the buffer first only when that room has grown small.
+    // empty the buffer first only when that room has grown small: emptying
+    // it before every run would make a write for every few codes on text,
+    // where a 0xFD 0x01 ends a run every few dozen bytes.
     constexpr size_t MOST_PER_BYTE = sizeof(word_entry::bytes) / 2;
     constexpr size_t SMALL_ROOM = OUTPUT_BUFFER_SIZE / 4;
     size_t room;
@@ -112,11 +104,6 @@ static size_t decode_run(converter_state *state, const code_table codes, const w
     const unsigned char *p = in;
     const unsigned char *limit = in + n;
     for (;;) {
-        for (; limit - p >= 8 && !has_argument_code(p); p += 8) {
-            for (int k = 0; k < 8; k++) {
-                out = put_code(out, codes[p[k]]);
-            }
-        }
         for (; p < limit && !is_argument_code(*p); p++) {
             out = put_code(out, codes[*p]);
         }
