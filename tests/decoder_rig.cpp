@@ -16,7 +16,10 @@ ptrdiff_t memory_read(image_source *source, unsigned char *buf, size_t n) {
         errno = m->fail_errno;
         return -1;
     }
-    n = std::min<uint64_t>({n, m->chunk, m->fail_at - m->pos});
+    n = std::min<uint64_t>(n, m->fail_at - m->pos);
+    if (m->pos >= m->base) {
+        n = std::min(n, m->chunk); // the zeros in front are only padding
+    }
     size_t got = 0;
     while (got < n) {
         if (m->pos < m->base) {
@@ -46,6 +49,21 @@ bool memory_seek(image_source *source, uint64_t offset) {
     return true;
 }
 
+// The table file, read from memory: unlike fmemopen, any size works,
+// empty included.
+struct table_bytes {
+    const std::string *bytes;
+    size_t pos;
+};
+
+ssize_t table_read(void *cookie, char *buf, size_t n) {
+    auto *t = static_cast<table_bytes *>(cookie);
+    n = std::min(n, t->bytes->size() - t->pos);
+    memcpy(buf, t->bytes->data() + t->pos, n);
+    t->pos += n;
+    return static_cast<ssize_t>(n);
+}
+
 bool string_write(output_sink *sink, const unsigned char *buf, size_t n) {
     static_cast<std::string *>(sink->context)->append(reinterpret_cast<const char *>(buf), n);
     return true;
@@ -60,10 +78,11 @@ image_source memory_source(memory_image *image) {
 decoder_rig::decoder_rig(const std::string &table, unsigned char letter, image_source source,
                          const output_sink *sink)
     : state(new converter_state{}) {
-    FILE *f = tmpfile();
-    if (f == nullptr || fwrite(table.data(), 1, table.size(), f) != table.size() ||
-        fseek(f, 0, SEEK_SET) != 0) {
-        throw std::runtime_error("cannot write the table to a temporary file");
+    table_bytes cookie{&table, 0};
+    FILE *f =
+        fopencookie(&cookie, "rb", cookie_io_functions_t{table_read, nullptr, nullptr, nullptr});
+    if (f == nullptr) {
+        throw std::runtime_error("cannot open the table bytes as a stream");
     }
     state->table = f;
     load_char_table(state.get());

@@ -13,7 +13,8 @@ namespace rig {
 
 // An image in memory: `base` zero bytes followed by `data`, so that short
 // inputs can sit far into a large image without a large file. It can refuse
-// to seek and hand out at most `chunk` bytes per read, as a pipe does, and
+// to seek and hand out at most `chunk` bytes of `data` per read, as a pipe
+// does (the zeros in front come in whole reads, to keep the fuzzer fast), and
 // fail every read from offset `fail_at` on with `fail_errno`, as a bad disk
 // does.
 struct memory_image {
@@ -31,7 +32,7 @@ struct memory_image {
 image_source memory_source(memory_image *image);
 
 // The decoder's state with the table loaded (through load_char_table, from a
-// temporary file of exactly these bytes, empty ones too), the version
+// stream of exactly these bytes, empty ones too), the version
 // letter set, the image opened on `source`, and the output going to memory,
 // or to `sink` when one is given.
 struct decoder_rig {
