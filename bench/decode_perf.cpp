@@ -35,7 +35,7 @@ int main(int argc, char **argv) {
             perror(argv[1]);
             return 1;
         }
-        rig::decoder_rig r(table.str(), 0, image_fd_source(image), &sink);
+        rig::decoder_rig r(table.str(), 0, fd_source(image), &sink);
         image_seek(&r.state->image, HEADER_NAME_OFFSET);
         image_read(&r.state->image, r.state->header_name, HEADER_NAME_LENGTH);
         auto t0 = std::chrono::steady_clock::now();

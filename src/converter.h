@@ -5,7 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
+#include <cstdio> // EOF, the end-of-image value of image_getc
 
 // Image offset of the 16-byte name field of the cartridge header.
 constexpr uint32_t HEADER_NAME_OFFSET = 0xA0;
@@ -43,16 +43,17 @@ constexpr size_t LONGEST_WORD = 10;
 constexpr unsigned char LETTER_S = 0x53;
 constexpr unsigned char LETTER_R = 0x52;
 
-// Where the image's bytes come from. In the tool, a file descriptor; tests
-// and the fuzzer give their own read and seek over bytes in memory.
-struct image_source {
-    int fd;        // the image file, for the default read and seek
+// Where bytes are read from: the image and the table file. In the tools, a
+// file descriptor; tests and the fuzzer give their own read and seek over
+// bytes in memory.
+struct byte_source {
+    int fd;        // the file, for the descriptor's read and seek
     void *context; // for a read and seek of a test's own
-    // Reads up to n bytes into buf, in one call: what is ready now, not a
-    // full block. Returns the count (0 at the end), or -1 with errno set.
-    ptrdiff_t (*read)(image_source *source, unsigned char *buf, size_t n);
+    // Reads up to n bytes into buf: what is ready now, not a full block.
+    // Returns the count (0 at the end), or -1 with errno set.
+    ptrdiff_t (*read)(byte_source *source, unsigned char *buf, size_t n);
     // Moves to an absolute offset; false when the source cannot seek.
-    bool (*seek)(image_source *source, uint64_t offset);
+    bool (*seek)(byte_source *source, uint64_t offset);
 };
 
 // Where decoded text goes. In the tool, standard output's descriptor.
@@ -70,7 +71,7 @@ struct output_sink {
 // seek: forward seeks there read and drop the bytes in between. Its fields
 // belong to image_stream.cpp; everyone else uses the functions below.
 struct image_stream {
-    image_source source;
+    byte_source source;
     unsigned char buf[IMAGE_BUFFER_SIZE];
     uint64_t buf_offset; // image offset of buf[0]
     size_t buf_len;      // bytes of buf that hold image data
@@ -93,7 +94,7 @@ struct output_stream {
 
 struct converter_state {
     image_stream image;
-    FILE *table;
+    byte_source table;
     // Each slot: the entry's bytes and a zero, so a string of 0 to 2 bytes.
     unsigned char char_table[CHAR_TABLE_ENTRIES][3];
     unsigned char header_name[HEADER_NAME_LENGTH + 1];
@@ -110,10 +111,10 @@ struct converter_state {
 // The tool's entry routine; returns the exit status.
 int run_converter(int argc, char **argv);
 
-// Fills char_table from the open table stream: 256 entries of 2 bytes,
-// read in order; bytes a short file does not supply stay zero. A read error
-// shows in ferror(state->table).
-void load_char_table(converter_state *state);
+// Fills char_table from the open table source: 256 entries of 2 bytes, in
+// order; bytes a short file does not supply stay zero. Returns false, with
+// errno set, when the file could not be read.
+bool load_char_table(converter_state *state);
 
 // Decodes image offsets start to end (inclusive) to the output. Stops early
 // only when the image cannot be read or the output cannot be written, which
@@ -128,9 +129,15 @@ const char *placeholder_word(unsigned char d, unsigned char letter);
 
 // Image stream (image_stream.cpp).
 // Reads through a file descriptor: read(2) and lseek(2), or their Windows
-// equivalents.
-image_source image_fd_source(int fd);
-void image_open(image_stream *image, image_source source);
+// equivalents. A read interrupted by a signal is made again, and one on a
+// descriptor that has nothing yet (non-blocking) waits until it has.
+byte_source fd_source(int fd);
+#ifndef _WIN32
+// Waits until the descriptor is ready for `events` (POLLIN or POLLOUT);
+// false when it cannot be waited on.
+bool fd_wait(int fd, short events);
+#endif
+void image_open(image_stream *image, byte_source source);
 // Reads one byte; returns EOF at the end of the image or on a read error.
 int image_getc(image_stream *image);
 // Returns false, leaving the stream where it was, when the seek cannot be

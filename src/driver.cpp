@@ -24,7 +24,10 @@ static const char USAGE[] = " usage:DADIVUROREZUD.EXE velquor.gba\n";
 // Opens a file for binary reading. A folder counts as a file that cannot be
 // opened: some systems open it, but it has no bytes to read.
 static int open_readable(const char *path) {
-    int fd = open(path, O_RDONLY | O_BINARY);
+    int fd;
+    do {
+        fd = open(path, O_RDONLY | O_BINARY);
+    } while (fd < 0 && errno == EINTR);
     if (fd < 0) {
         return -1;
     }
@@ -74,15 +77,14 @@ int run_converter(int argc, char **argv) {
         output_text(&state.out, " not found.\n");
         return finish(&state, 1);
     }
-    image_open(&state.image, image_fd_source(image));
+    image_open(&state.image, fd_source(image));
     int table = open_readable(TABLE_FILE_NAME);
-    state.table = table < 0 ? nullptr : fdopen(table, "rb");
-    if (state.table == nullptr) {
+    if (table < 0) {
         output_text(&state.out, "table data not found.\n");
         return finish(&state, 1);
     }
-    load_char_table(&state);
-    if (ferror(state.table)) {
+    state.table = fd_source(table);
+    if (!load_char_table(&state)) {
         report_read_error(&state, TABLE_FILE_NAME);
         return finish(&state, 1);
     }

@@ -9,23 +9,40 @@
 #ifdef _WIN32
 #include <io.h>
 #else
+#include <poll.h>
 #include <unistd.h>
 #endif
 
-static ptrdiff_t fd_read(image_source *source, unsigned char *buf, size_t n) {
+#ifndef _WIN32
+bool fd_wait(int fd, short events) {
+    pollfd ready{fd, events, 0};
+    return poll(&ready, 1, -1) >= 0 || errno == EINTR;
+}
+#endif
+
+static ptrdiff_t fd_read(byte_source *source, unsigned char *buf, size_t n) {
     for (;;) {
 #ifdef _WIN32
         int got = _read(source->fd, buf, static_cast<unsigned>(n));
 #else
         ssize_t got = read(source->fd, buf, n);
 #endif
-        if (got >= 0 || errno != EINTR) {
+        if (got >= 0) {
             return got;
         }
+        if (errno == EINTR) {
+            continue;
+        }
+#ifndef _WIN32
+        if ((errno == EAGAIN || errno == EWOULDBLOCK) && fd_wait(source->fd, POLLIN)) {
+            continue;
+        }
+#endif
+        return -1;
     }
 }
 
-static bool fd_seek(image_source *source, uint64_t offset) {
+static bool fd_seek(byte_source *source, uint64_t offset) {
 #ifdef _WIN32
     return offset <= static_cast<uint64_t>(LLONG_MAX) &&
            _lseeki64(source->fd, static_cast<long long>(offset), SEEK_SET) >= 0;
@@ -35,11 +52,11 @@ static bool fd_seek(image_source *source, uint64_t offset) {
 #endif
 }
 
-image_source image_fd_source(int fd) {
-    return image_source{fd, nullptr, fd_read, fd_seek};
+byte_source fd_source(int fd) {
+    return byte_source{fd, nullptr, fd_read, fd_seek};
 }
 
-void image_open(image_stream *image, image_source source) {
+void image_open(image_stream *image, byte_source source) {
     image->source = source;
     image->buf_offset = 0;
     image->buf_len = 0;

@@ -28,11 +28,7 @@ static bool fd_write(output_sink *sink, const unsigned char *buf, size_t n) {
                 continue;
             }
 #ifndef _WIN32
-            if (errno == EAGAIN || errno == EWOULDBLOCK) {
-                pollfd ready{sink->fd, POLLOUT, 0};
-                if (poll(&ready, 1, -1) < 0 && errno != EINTR) {
-                    return false;
-                }
+            if ((errno == EAGAIN || errno == EWOULDBLOCK) && fd_wait(sink->fd, POLLOUT)) {
                 continue;
             }
 #endif

@@ -1,24 +1,24 @@
 #include "converter.h"
+#include "decoder_rig.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
+#include <cerrno>
+#include <cstdint>
 #include <memory>
 #include <string>
 
 namespace {
 
-// Loads a table from the given file bytes and returns the slots.
-std::unique_ptr<converter_state> load(const std::string &bytes) {
+// Loads a table from the given file bytes, handed out `chunk` bytes per
+// read, and returns the slots.
+std::unique_ptr<converter_state> load(const std::string &bytes, size_t chunk = SIZE_MAX) {
     auto state = std::make_unique<converter_state>();
-    FILE *f = tmpfile();
-    EXPECT_NE(f, nullptr);
-    fwrite(bytes.data(), 1, bytes.size(), f);
-    rewind(f);
-    state->table = f;
-    load_char_table(state.get());
-    EXPECT_FALSE(ferror(f));
-    fclose(f);
+    rig::memory_image file;
+    file.data = bytes;
+    file.chunk = chunk;
+    state->table = rig::memory_source(&file);
+    EXPECT_TRUE(load_char_table(state.get()));
     return state;
 }
 
@@ -87,12 +87,41 @@ TEST(CharTable, LoadingOverwritesEarlierSlots) {
     for (auto &s : state->char_table) {
         s[0] = s[1] = s[2] = 'x';
     }
-    state->table = fopen("/dev/null", "rb");
-    ASSERT_NE(state->table, nullptr);
-    load_char_table(state.get());
-    fclose(state->table);
+    rig::memory_image empty;
+    state->table = rig::memory_source(&empty);
+    ASSERT_TRUE(load_char_table(state.get()));
     for (unsigned k = 0; k < 256; k++) {
         EXPECT_EQ(slot(*state, k), "");
+    }
+}
+
+TEST(CharTable, ReadsInPiecesGiveTheSameSlots) {
+    std::string bytes;
+    for (unsigned k = 0; k < 301; k++) {
+        bytes += static_cast<char>(0x21 + k % 90);
+    }
+    auto whole = load(bytes);
+    for (size_t chunk : {1, 3, 7, 511}) {
+        auto pieces = load(bytes, chunk);
+        for (unsigned k = 0; k < 256; k++) {
+            EXPECT_EQ(slot(*pieces, k), slot(*whole, k))
+                << "code " << k << ", " << chunk << " bytes per read";
+        }
+    }
+}
+
+TEST(CharTable, ReadErrorIsReported) {
+    for (uint64_t fail_at : {0, 1, 300, 511}) {
+        auto state = std::make_unique<converter_state>();
+        rig::memory_image file;
+        file.data = std::string(512, 'a');
+        file.chunk = 100;
+        file.fail_at = fail_at;
+        file.fail_errno = EIO;
+        state->table = rig::memory_source(&file);
+        errno = 0;
+        EXPECT_FALSE(load_char_table(state.get())) << "failing at " << fail_at;
+        EXPECT_EQ(errno, EIO);
     }
 }
 

@@ -9,7 +9,7 @@ namespace rig {
 
 namespace {
 
-ptrdiff_t memory_read(image_source *source, unsigned char *buf, size_t n) {
+ptrdiff_t memory_read(byte_source *source, unsigned char *buf, size_t n) {
     auto *m = static_cast<memory_image *>(source->context);
     m->reads++;
     if (m->pos >= m->fail_at) {
@@ -40,28 +40,13 @@ ptrdiff_t memory_read(image_source *source, unsigned char *buf, size_t n) {
     return static_cast<ptrdiff_t>(got);
 }
 
-bool memory_seek(image_source *source, uint64_t offset) {
+bool memory_seek(byte_source *source, uint64_t offset) {
     auto *m = static_cast<memory_image *>(source->context);
     if (!m->can_seek) {
         return false;
     }
     m->pos = offset;
     return true;
-}
-
-// The table file, read from memory: unlike fmemopen, any size works,
-// empty included.
-struct table_bytes {
-    const std::string *bytes;
-    size_t pos;
-};
-
-ssize_t table_read(void *cookie, char *buf, size_t n) {
-    auto *t = static_cast<table_bytes *>(cookie);
-    n = std::min(n, t->bytes->size() - t->pos);
-    memcpy(buf, t->bytes->data() + t->pos, n);
-    t->pos += n;
-    return static_cast<ssize_t>(n);
 }
 
 bool string_write(output_sink *sink, const unsigned char *buf, size_t n) {
@@ -71,23 +56,20 @@ bool string_write(output_sink *sink, const unsigned char *buf, size_t n) {
 
 } // namespace
 
-image_source memory_source(memory_image *image) {
-    return image_source{-1, image, memory_read, memory_seek};
+byte_source memory_source(memory_image *image) {
+    return byte_source{-1, image, memory_read, memory_seek};
 }
 
-decoder_rig::decoder_rig(const std::string &table, unsigned char letter, image_source source,
+decoder_rig::decoder_rig(const std::string &table, unsigned char letter, byte_source source,
                          const output_sink *sink)
     : state(new converter_state{}) {
-    table_bytes cookie{&table, 0};
-    FILE *f =
-        fopencookie(&cookie, "rb", cookie_io_functions_t{table_read, nullptr, nullptr, nullptr});
-    if (f == nullptr) {
-        throw std::runtime_error("cannot open the table bytes as a stream");
+    memory_image table_file;
+    table_file.data = table;
+    state->table = memory_source(&table_file);
+    if (!load_char_table(state.get())) {
+        throw std::runtime_error("cannot load the table from memory");
     }
-    state->table = f;
-    load_char_table(state.get());
-    fclose(f);
-    state->table = nullptr;
+    state->table = byte_source{};
     state->header_name[VERSION_LETTER_INDEX] = letter;
     image_open(&state->image, source);
     output_open(&state->out, sink != nullptr ? *sink : output_sink{-1, &output, string_write});

@@ -28,18 +28,18 @@ struct memory_image {
     size_t reads = 0; // read calls made
 };
 
-// An image_source over it; the image must outlive the decoder.
-image_source memory_source(memory_image *image);
+// An byte_source over it; the image must outlive the decoder.
+byte_source memory_source(memory_image *image);
 
-// The decoder's state with the table loaded (through load_char_table, from a
-// stream of exactly these bytes, empty ones too), the version
+// The decoder's state with the table loaded (through load_char_table, from
+// exactly these bytes in memory, empty ones too), the version
 // letter set, the image opened on `source`, and the output going to memory,
 // or to `sink` when one is given.
 struct decoder_rig {
     std::unique_ptr<converter_state> state;
     std::string output;
 
-    decoder_rig(const std::string &table, unsigned char letter, image_source source,
+    decoder_rig(const std::string &table, unsigned char letter, byte_source source,
                 const output_sink *sink = nullptr);
     decoder_rig(const decoder_rig &) = delete;
     decoder_rig &operator=(const decoder_rig &) = delete;

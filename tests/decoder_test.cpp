@@ -311,8 +311,7 @@ TEST(Decoder, RegionAtTheTopOfTheRangeEndsAt0xFFFFFFFF) {
         const std::string tail = c.codes + after;
         ASSERT_EQ(pwrite(fd, tail.data(), tail.size(), off_t{c.start}),
                   static_cast<ssize_t>(tail.size()));
-        const std::string got =
-            rig::decoder_rig(TABLE, 'S', image_fd_source(fd)).decode(c.start, TOP);
+        const std::string got = rig::decoder_rig(TABLE, 'S', fd_source(fd)).decode(c.start, TOP);
         EXPECT_TRUE(got == expected)
             << c.name << ", sparse file: " << got.size() << " bytes instead of " << expected.size();
         close(fd);

@@ -3,6 +3,7 @@
 //   --table-tool=PATH   the table program under test
 //   --runner=COMMAND    a shell prefix to run them with (an emulator such as Wine)
 //   --line-end=lf|crlf  what every line feed of the output becomes
+//   --shim=PATH         the fault-injection library (native runs only)
 // so that the same cases serve the native build and the Windows build.
 #include "e2e_support.h"
 
@@ -13,6 +14,7 @@ std::string TOOL;
 std::string TABLE_TOOL;
 std::string RUNNER;
 bool CRLF = false;
+std::string SHIM;
 } // namespace e2e
 
 int main(int argc, char **argv) {
@@ -25,6 +27,8 @@ int main(int argc, char **argv) {
             e2e::TABLE_TOOL = arg.substr(13);
         } else if (arg.rfind("--runner=", 0) == 0) {
             e2e::RUNNER = arg.substr(9);
+        } else if (arg.rfind("--shim=", 0) == 0) {
+            e2e::SHIM = arg.substr(7);
         } else if (arg == "--line-end=crlf" || arg == "--line-end=lf") {
             e2e::CRLF = arg == "--line-end=crlf";
         } else {

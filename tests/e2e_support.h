@@ -19,6 +19,7 @@ extern std::string TOOL;       // the converter
 extern std::string TABLE_TOOL; // the table program
 extern std::string RUNNER;     // a shell prefix to run them with, such as Wine
 extern bool CRLF;              // whether line feeds go out as CR LF
+extern std::string SHIM;       // the fault-injection library, for native runs
 
 // The expected bytes of a text with line feeds, as this platform writes it.
 inline std::string lines(const std::string &text) {
@@ -99,8 +100,8 @@ class EndToEnd : public ::testing::Test {
         return run_program(TOOL, args, redirect, before, after);
     }
     // The same for the table program.
-    result run_table(const std::string &args) {
-        return run_program(TABLE_TOOL, args, "", "", "");
+    result run_table(const std::string &args, const std::string &before = "") {
+        return run_program(TABLE_TOOL, args, "", before, "");
     }
 
   private:

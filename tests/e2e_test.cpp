@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -438,6 +439,47 @@ TEST_F(EndToEnd, OutputThatCannotBeWrittenIsAFailure) {
             EXPECT_EQ(r.err.rfind("dadivurorezud: cannot write standard output: ", 0), 0u) << r.err;
         }
     }
+}
+
+// A parent process may leave standard output a non-blocking pipe; a reader
+// slower than the tool then makes writes fail with EAGAIN, and the tool must
+// wait for the pipe instead of giving up after part of the output.
+TEST_F(EndToEnd, NonBlockingPipeAsStandardOutputGetsEverything) {
+    if (!native()) {
+        GTEST_SKIP() << "needs a native pipe";
+    }
+    const std::string table = distinct_table();
+    put("velquor.tbl", table);
+    const std::string image = random_image(FULL_SIZE, 82);
+    put("a.gba", image);
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    ASSERT_EQ(fcntl(fds[1], F_SETFL, fcntl(fds[1], F_GETFL) | O_NONBLOCK), 0);
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        dup2(fds[1], 1);
+        close(fds[0]);
+        close(fds[1]);
+        if (chdir(dir.c_str()) == 0) {
+            execl(TOOL.c_str(), TOOL.c_str(), "a.gba", static_cast<char *>(nullptr));
+        }
+        _exit(127);
+    }
+    close(fds[1]);
+    std::string out;
+    char buf[4096];
+    ssize_t got;
+    while ((got = read(fds[0], buf, sizeof buf)) > 0) {
+        out.append(buf, static_cast<size_t>(got));
+        usleep(out.size() < 256 * 1024 ? 200 : 0); // slower than the tool at first
+    }
+    close(fds[0]);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+    EXPECT_TRUE(out == complete_run(name_field(image), expected_text(image, table)))
+        << out.size() << " bytes read";
 }
 
 TEST_F(EndToEnd, ReadErrorsAreReportedNotTakenForTheEnd) {

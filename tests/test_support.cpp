@@ -49,7 +49,7 @@ std::string decode(const std::string &image, const std::string &table, unsigned 
     if (fd < 0) {
         throw std::runtime_error("cannot open the image");
     }
-    std::string text = rig::decoder_rig(table, letter, image_fd_source(fd)).decode(start, end);
+    std::string text = rig::decoder_rig(table, letter, fd_source(fd)).decode(start, end);
     if (pipe != nullptr) {
         pclose(pipe); // the writer ends on the closed pipe
     } else {

@@ -91,6 +91,10 @@ static bool convert(UINT from, UINT to, const std::string &in, std::string &out)
            back == wide;
 }
 
+bool encoding_ready() {
+    return true; // the code page functions are part of the system
+}
+
 bool utf8_to_cp932(const std::string &utf8, std::string &cp932) {
     return is_utf8(utf8) && convert(CP_UTF8, 932, utf8, cp932);
 }
@@ -101,12 +105,24 @@ bool cp932_to_utf8(const std::string &cp932, std::string &utf8) {
 
 #else
 
-static bool convert(const char *from, const char *to, const std::string &in, std::string &out) {
-    out.clear();
-    iconv_t cd = iconv_open(to, from);
-    if (cd == reinterpret_cast<iconv_t>(-1)) {
-        return false;
+// The two converters, opened once for the whole run.
+static iconv_t to_cp932 = reinterpret_cast<iconv_t>(-1);
+static iconv_t to_utf8 = reinterpret_cast<iconv_t>(-1);
+
+bool encoding_ready() {
+    const iconv_t none = reinterpret_cast<iconv_t>(-1);
+    if (to_cp932 == none) {
+        to_cp932 = iconv_open("CP932", "UTF-8");
     }
+    if (to_utf8 == none) {
+        to_utf8 = iconv_open("UTF-8", "CP932");
+    }
+    return to_cp932 != none && to_utf8 != none;
+}
+
+static bool convert(iconv_t cd, const std::string &in, std::string &out) {
+    out.clear();
+    iconv(cd, nullptr, nullptr, nullptr, nullptr); // back to the initial state
     std::string buf(in.size() * 4 + 16, '\0');
     char *src = const_cast<char *>(in.data());
     size_t src_left = in.size();
@@ -114,7 +130,6 @@ static bool convert(const char *from, const char *to, const std::string &in, std
     size_t dst_left = buf.size();
     bool ok = iconv(cd, &src, &src_left, &dst, &dst_left) != static_cast<size_t>(-1) &&
               iconv(cd, nullptr, nullptr, &dst, &dst_left) != static_cast<size_t>(-1);
-    iconv_close(cd);
     if (ok) {
         out.assign(buf.data(), buf.size() - dst_left);
     }
@@ -124,13 +139,13 @@ static bool convert(const char *from, const char *to, const std::string &in, std
 bool utf8_to_cp932(const std::string &utf8, std::string &cp932) {
     std::string back;
     // The way back must give the same text: no look-alike replacements.
-    return is_utf8(utf8) && convert("UTF-8", "CP932", utf8, cp932) &&
-           convert("CP932", "UTF-8", cp932, back) && back == utf8;
+    return encoding_ready() && is_utf8(utf8) && convert(to_cp932, utf8, cp932) &&
+           convert(to_utf8, cp932, back) && back == utf8;
 }
 
 bool cp932_to_utf8(const std::string &cp932, std::string &utf8) {
     std::string back;
-    return convert("CP932", "UTF-8", cp932, utf8) && convert("UTF-8", "CP932", utf8, back) &&
+    return encoding_ready() && convert(to_utf8, cp932, utf8) && convert(to_cp932, utf8, back) &&
            back == cp932;
 }
 

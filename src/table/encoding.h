@@ -6,6 +6,10 @@
 
 #include <string>
 
+// Whether the converters can be had: false, with errno set, on a system
+// without a converter for code page 932. The conversions below fail there.
+bool encoding_ready();
+
 // Whether the bytes are well-formed UTF-8.
 bool is_utf8(const std::string &bytes);
 

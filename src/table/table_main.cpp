@@ -3,6 +3,7 @@
 #include "table_text.h"
 
 #include "converter.h"
+#include "encoding.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -32,80 +33,130 @@ static int usage() {
     return 2;
 }
 
+// The I/O calls, each made again when a signal interrupts it, so that only
+// a real failure ends the run. Reads and writes go through the converter's
+// descriptor source and sink, which also wait out EAGAIN and short writes.
+static int open_retrying(const char *path, int flags, int mode = 0) {
+    int fd;
+    do {
+        fd = open(path, flags | O_BINARY, mode);
+    } while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+static bool sync_retrying(int fd) {
+    int r;
+    do {
+#ifdef _WIN32
+        r = _commit(fd);
+#else
+        r = fsync(fd);
+#endif
+    } while (r != 0 && errno == EINTR);
+    return r == 0;
+}
+
+// On Linux a close interrupted by a signal has still closed the descriptor,
+// and the data were synced before it, so EINTR is not a failure here.
+static bool close_file(int fd) {
+    return close(fd) == 0 || errno == EINTR;
+}
+
+static bool replace_file(const std::string &from, const std::string &to) {
+    for (;;) {
+#ifdef _WIN32
+        if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0) {
+            return true;
+        }
+        errno = EACCES;
+        return false;
+#else
+        if (rename(from.c_str(), to.c_str()) == 0) {
+            return true;
+        }
+        if (errno != EINTR) {
+            return false;
+        }
+#endif
+    }
+}
+
 // Reads a whole file; false with errno set when it cannot be opened or read.
 static bool read_file(const std::string &path, std::string &bytes) {
-    FILE *f = fopen(path.c_str(), "rb");
-    if (f == nullptr) {
+    int fd = open_retrying(path.c_str(), O_RDONLY);
+    if (fd < 0) {
         return false;
     }
     struct stat info;
-    if (fstat(fileno(f), &info) == 0 && S_ISDIR(info.st_mode)) {
-        fclose(f);
+    if (fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+        close(fd);
         errno = EISDIR;
         return false;
     }
     bytes.clear();
-    char buf[65536];
-    size_t got;
-    while ((got = fread(buf, 1, sizeof buf, f)) > 0) {
-        bytes.append(buf, got);
+    byte_source in = fd_source(fd);
+    unsigned char buf[65536];
+    ptrdiff_t got;
+    while ((got = in.read(&in, buf, sizeof buf)) > 0) {
+        bytes.append(reinterpret_cast<const char *>(buf), static_cast<size_t>(got));
     }
-    bool ok = !ferror(f);
     int saved = errno;
-    fclose(f);
+    close(fd); // read-only: nothing can be lost in closing it
     errno = saved;
-    return ok;
+    return got == 0;
 }
 
 static bool write_all(int fd, const std::string &bytes) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        auto n = write(fd, bytes.data() + done, static_cast<unsigned>(bytes.size() - done));
-        if (n <= 0) {
-            return false;
-        }
-        done += static_cast<size_t>(n);
+    output_sink out = output_fd_sink(fd);
+    return out.write(&out, reinterpret_cast<const unsigned char *>(bytes.data()), bytes.size());
+}
+
+// Writes the file under a temporary name beside it and renames it into
+// place, so that a failed run never leaves half a table behind, nor the
+// temporary file.
+static bool write_file_atomically(const std::string &path, const std::string &bytes) {
+    std::string temp = path + ".tmp-" + std::to_string(getpid());
+    int fd = open_retrying(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+    if (fd < 0) {
+        return false;
+    }
+    // The first failure is the one reported.
+    int failure = 0;
+    if (!write_all(fd, bytes) || !sync_retrying(fd)) {
+        failure = errno;
+    }
+    if (!close_file(fd) && failure == 0) {
+        failure = errno;
+    }
+    if (failure == 0 && !replace_file(temp, path)) {
+        failure = errno;
+    }
+    if (failure != 0) {
+        remove(temp.c_str());
+        errno = failure;
+        return false;
     }
     return true;
 }
 
-static bool replace_file(const std::string &from, const std::string &to) {
-#ifdef _WIN32
-    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
-#else
-    return rename(from.c_str(), to.c_str()) == 0;
-#endif
-}
-
-// Writes the file under a temporary name beside it and renames it into
-// place, so that a failed run never leaves half a table behind.
-static bool write_file_atomically(const std::string &path, const std::string &bytes) {
-    std::string temp = path + ".tmp-" + std::to_string(getpid());
-    int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_BINARY, 0644);
-    if (fd < 0) {
-        return false;
+// Both commands convert text: without a converter, say so rather than take
+// every entry for text that does not encode.
+static bool check_encoding() {
+    if (encoding_ready()) {
+        return true;
     }
-    bool ok = write_all(fd, bytes);
-#ifdef _WIN32
-    ok = ok && _commit(fd) == 0;
-#else
-    ok = ok && fsync(fd) == 0;
-#endif
-    int saved = errno;
-    ok = close(fd) == 0 && ok;
-    ok = ok && replace_file(temp, path);
-    if (!ok) {
-        saved = errno != 0 ? errno : saved;
-        remove(temp.c_str());
-        errno = saved;
-    }
-    return ok;
+    fprintf(stderr, "%s: cannot convert text: no converter for code page 932: %s\n", PROGRAM,
+            strerror(errno));
+    return false;
 }
 
 static int build(const std::string &text_path, const std::string &out_path) {
     std::string text;
     if (!read_file(text_path, text)) {
         fprintf(stderr, "%s: %s: %s\n", PROGRAM, text_path.c_str(), strerror(errno));
+        return 1;
+    }
+    if (!check_encoding()) {
         return 1;
     }
     table_build result = build_table(text);
@@ -141,9 +192,12 @@ static int show(const std::string &table_path) {
         }
         table.resize(CHAR_TABLE_BYTES, '\0');
     }
+    if (!check_encoding()) {
+        return 1;
+    }
     size_t escaped = 0;
     std::string text = show_table(table, &escaped);
-    if (fwrite(text.data(), 1, text.size(), stdout) != text.size() || fflush(stdout) != 0) {
+    if (!write_all(fileno(stdout), text)) {
         fprintf(stderr, "%s: cannot write standard output: %s\n", PROGRAM, strerror(errno));
         return 1;
     }
