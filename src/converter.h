@@ -133,6 +133,8 @@ const char *placeholder_word(unsigned char d, unsigned char letter);
 // descriptor that has nothing yet (non-blocking) waits until it has.
 byte_source fd_source(int fd);
 #ifndef _WIN32
+// Whether an error means "nothing can be read or written just now".
+bool would_block(int error);
 // Waits until the descriptor is ready for `events` (POLLIN or POLLOUT);
 // false when it cannot be waited on.
 bool fd_wait(int fd, short events);

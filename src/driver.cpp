@@ -101,9 +101,10 @@ int run_converter(int argc, char **argv) {
     output_text(&state.out, "\n\n");
 
     dump_messages(&state, MESSAGE_START, MESSAGE_END);
-    if (state.image.read_error && !state.out.write_error) {
+    if (state.image.read_error) {
         // Decoded text has no line end of its own; start the message on a
-        // line of its own.
+        // line of its own. (After a failed write nothing more goes out, and
+        // the write error is what finish reports.)
         output_text(&state.out, "\n");
         report_read_error(&state, path);
         return finish(&state, 1);

@@ -3,7 +3,6 @@
 #include "converter.h"
 
 #include <cerrno>
-#include <climits>
 #include <cstring>
 
 #ifdef _WIN32
@@ -14,6 +13,14 @@
 #endif
 
 #ifndef _WIN32
+bool would_block(int error) {
+#if EWOULDBLOCK != EAGAIN
+    return error == EAGAIN || error == EWOULDBLOCK;
+#else
+    return error == EAGAIN;
+#endif
+}
+
 bool fd_wait(int fd, short events) {
     pollfd ready{fd, events, 0};
     return poll(&ready, 1, -1) >= 0 || errno == EINTR;
@@ -34,7 +41,7 @@ static ptrdiff_t fd_read(byte_source *source, unsigned char *buf, size_t n) {
             continue;
         }
 #ifndef _WIN32
-        if ((errno == EAGAIN || errno == EWOULDBLOCK) && fd_wait(source->fd, POLLIN)) {
+        if (would_block(errno) && fd_wait(source->fd, POLLIN)) {
             continue;
         }
 #endif
@@ -43,12 +50,12 @@ static ptrdiff_t fd_read(byte_source *source, unsigned char *buf, size_t n) {
 }
 
 static bool fd_seek(byte_source *source, uint64_t offset) {
+    // An offset past the largest signed one turns negative, and the seek
+    // fails as it should.
 #ifdef _WIN32
-    return offset <= static_cast<uint64_t>(LLONG_MAX) &&
-           _lseeki64(source->fd, static_cast<long long>(offset), SEEK_SET) >= 0;
+    return _lseeki64(source->fd, static_cast<long long>(offset), SEEK_SET) >= 0;
 #else
-    return offset <= static_cast<uint64_t>(LLONG_MAX) &&
-           lseek(source->fd, static_cast<off_t>(offset), SEEK_SET) >= 0;
+    return lseek(source->fd, static_cast<off_t>(offset), SEEK_SET) >= 0;
 #endif
 }
 
@@ -146,8 +153,10 @@ size_t image_read(image_stream *image, unsigned char *dst, size_t n) {
     return got;
 }
 
+// Every path keeps offset at or after buf_offset: seeks behind the buffer
+// either reset it through the source's own seek or fail.
 const unsigned char *image_span(const image_stream *image, size_t *n) {
-    if (image->offset < image->buf_offset || image->offset >= image->buf_offset + image->buf_len) {
+    if (image->offset >= image->buf_offset + image->buf_len) {
         *n = 0;
         return nullptr;
     }

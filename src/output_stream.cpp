@@ -28,7 +28,7 @@ static bool fd_write(output_sink *sink, const unsigned char *buf, size_t n) {
                 continue;
             }
 #ifndef _WIN32
-            if ((errno == EAGAIN || errno == EWOULDBLOCK) && fd_wait(sink->fd, POLLOUT)) {
+            if (would_block(errno) && fd_wait(sink->fd, POLLOUT)) {
                 continue;
             }
 #endif

@@ -100,8 +100,9 @@ class EndToEnd : public ::testing::Test {
         return run_program(TOOL, args, redirect, before, after);
     }
     // The same for the table program.
-    result run_table(const std::string &args, const std::string &before = "") {
-        return run_program(TABLE_TOOL, args, "", before, "");
+    result run_table(const std::string &args, const std::string &before = "",
+                     const std::string &redirect = "") {
+        return run_program(TABLE_TOOL, args, redirect, before, "");
     }
 
   private:

@@ -2,10 +2,13 @@
 // calls that the programs make and makes the k-th call of one kind fail.
 // Only the tests load it (LD_PRELOAD); the shipped programs know nothing of
 // it. Set by the test, read here:
-//   FAULT_CALL    open, read, lseek, write, fsync, close, rename, iconv_open
+//   FAULT_CALL    open, read, lseek, write, fsync, close, rename, iconv_open,
+//                 fstat or poll; or two of them, comma-separated
 //   FAULT_AT      which call of that kind fails, from 1; 0 fails none
 //   FAULT_ERRNO   the error it fails with; 0 makes a read or write short
-//                 (half the bytes asked for) instead of failing it
+//                 (half the bytes asked for) instead of failing it, and -1
+//                 makes a write take nothing (it returns 0)
+// With two calls, FAULT_AT and FAULT_ERRNO are comma-separated too.
 //   FAULT_COUNTS  a file that gets each kind's count when the program ends
 // Calls on descriptors that the program did not open through open() (the
 // coverage runtime's files, say) are neither counted nor failed; standard
@@ -17,20 +20,21 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <iconv.h>
+#include <poll.h>
 #include <string>
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
 
 namespace {
 
-enum kind { OPEN, READ, LSEEK, WRITE, FSYNC, CLOSE, RENAME, ICONV_OPEN, KINDS };
-const char *const NAMES[KINDS] = {"open",  "read",  "lseek",  "write",
-                                  "fsync", "close", "rename", "iconv_open"};
+enum kind { OPEN, READ, LSEEK, WRITE, FSYNC, CLOSE, RENAME, ICONV_OPEN, FSTAT, POLL, KINDS };
+const char *const NAMES[KINDS] = {"open",  "read",   "lseek",      "write", "fsync",
+                                  "close", "rename", "iconv_open", "fstat", "poll"};
 
 struct settings {
-    int call = -1;
-    long at = 0;
-    int error = 0;
+    long at[KINDS] = {};   // which call of each kind fails; 0: none
+    int error[KINDS] = {}; // and with what
     const char *counts_file = nullptr;
     long counts[KINDS] = {};
     bool tracked[4096] = {true, true, true};
@@ -40,17 +44,27 @@ template <typename F> F real(const char *name) {
     return reinterpret_cast<F>(dlsym(RTLD_NEXT, name));
 }
 
+// The n-th comma-separated field of an environment variable.
+std::string field(const char *name, int n) {
+    const char *value = getenv(name);
+    std::string s = value != nullptr ? value : "";
+    for (; n > 0; n--) {
+        size_t comma = s.find(',');
+        s = comma == std::string::npos ? "" : s.substr(comma + 1);
+    }
+    return s.substr(0, s.find(','));
+}
+
 __attribute__((constructor)) void start() {
-    const char *call = getenv("FAULT_CALL");
-    for (int k = 0; call != nullptr && k < KINDS; k++) {
-        if (strcmp(call, NAMES[k]) == 0) {
-            config.call = k;
+    for (int n = 0; n < 2; n++) {
+        const std::string call = field("FAULT_CALL", n);
+        for (int k = 0; k < KINDS; k++) {
+            if (call == NAMES[k]) {
+                config.at[k] = atol(field("FAULT_AT", n).c_str());
+                config.error[k] = atoi(field("FAULT_ERRNO", n).c_str());
+            }
         }
     }
-    const char *at = getenv("FAULT_AT");
-    const char *error = getenv("FAULT_ERRNO");
-    config.at = at != nullptr ? atol(at) : 0;
-    config.error = error != nullptr ? atoi(error) : 0;
     config.counts_file = getenv("FAULT_COUNTS");
 }
 
@@ -76,10 +90,17 @@ bool tracked(int fd) {
     return fd >= 0 && fd < 4096 && config.tracked[fd];
 }
 
-// Counts a call of this kind; true when it is the one to fail.
+// Counts a call of this kind; true when it is the one to fail. Its error
+// is then in config.error[k], and in errno unless it is 0 or -1.
 bool fails(kind k) {
     config.counts[k]++;
-    return config.call == k && config.counts[k] == config.at;
+    if (config.at[k] == 0 || config.counts[k] != config.at[k]) {
+        return false;
+    }
+    if (config.error[k] > 0) {
+        errno = config.error[k];
+    }
+    return true;
 }
 
 bool ends_with(const char *s, const char *tail) {
@@ -92,8 +113,7 @@ int do_open(const char *real_name, const char *path, int flags, mode_t mode) {
     if (ends_with(path, ".gcda")) {
         return next(path, flags, mode);
     }
-    if (fails(OPEN) && config.error != 0) {
-        errno = config.error;
+    if (fails(OPEN) && config.error[OPEN] > 0) {
         return -1;
     }
     int fd = next(path, flags, mode);
@@ -105,8 +125,7 @@ int do_open(const char *real_name, const char *path, int flags, mode_t mode) {
 
 off_t do_lseek(const char *real_name, int fd, off_t offset, int whence) {
     auto next = real<off_t (*)(int, off_t, int)>(real_name);
-    if (tracked(fd) && fails(LSEEK) && config.error != 0) {
-        errno = config.error;
+    if (tracked(fd) && fails(LSEEK) && config.error[LSEEK] > 0) {
         return -1;
     }
     return next(fd, offset, whence);
@@ -135,10 +154,9 @@ int open64(const char *path, int flags, ...) {
 ssize_t read(int fd, void *buf, size_t n) {
     auto next = real<ssize_t (*)(int, void *, size_t)>("read");
     if (tracked(fd) && fails(READ)) {
-        if (config.error == 0) {
+        if (config.error[READ] <= 0) {
             return next(fd, buf, n > 1 ? n / 2 : n);
         }
-        errno = config.error;
         return -1;
     }
     return next(fd, buf, n);
@@ -147,11 +165,10 @@ ssize_t read(int fd, void *buf, size_t n) {
 ssize_t write(int fd, const void *buf, size_t n) {
     auto next = real<ssize_t (*)(int, const void *, size_t)>("write");
     if (tracked(fd) && fails(WRITE)) {
-        if (config.error == 0) {
+        if (config.error[WRITE] == 0) {
             return next(fd, buf, n > 1 ? n / 2 : n);
         }
-        errno = config.error;
-        return -1;
+        return config.error[WRITE] < 0 ? 0 : -1;
     }
     return next(fd, buf, n);
 }
@@ -165,8 +182,7 @@ off_t lseek64(int fd, off_t offset, int whence) {
 }
 
 int fsync(int fd) {
-    if (tracked(fd) && fails(FSYNC) && config.error != 0) {
-        errno = config.error;
+    if (tracked(fd) && fails(FSYNC) && config.error[FSYNC] > 0) {
         return -1;
     }
     return real<int (*)(int)>("fsync")(fd);
@@ -178,8 +194,7 @@ int close(int fd) {
     int r = real<int (*)(int)>("close")(fd);
     if (was_tracked) {
         config.tracked[fd] = fd <= 2;
-        if (fails(CLOSE) && config.error != 0) {
-            errno = config.error;
+        if (fails(CLOSE) && config.error[CLOSE] > 0) {
             return -1;
         }
     }
@@ -187,19 +202,31 @@ int close(int fd) {
 }
 
 int rename(const char *from, const char *to) {
-    if (fails(RENAME) && config.error != 0) {
-        errno = config.error;
+    if (fails(RENAME) && config.error[RENAME] > 0) {
         return -1;
     }
     return real<int (*)(const char *, const char *)>("rename")(from, to);
 }
 
 iconv_t iconv_open(const char *to, const char *from) {
-    if (fails(ICONV_OPEN) && config.error != 0) {
-        errno = config.error;
+    if (fails(ICONV_OPEN) && config.error[ICONV_OPEN] > 0) {
         return reinterpret_cast<iconv_t>(-1);
     }
     return real<iconv_t (*)(const char *, const char *)>("iconv_open")(to, from);
+}
+
+int fstat(int fd, struct stat *info) {
+    if (tracked(fd) && fails(FSTAT) && config.error[FSTAT] > 0) {
+        return -1;
+    }
+    return real<int (*)(int, struct stat *)>("fstat")(fd, info);
+}
+
+int poll(struct pollfd *fds, nfds_t n, int timeout) {
+    if (fails(POLL) && config.error[POLL] > 0) {
+        return -1;
+    }
+    return real<int (*)(struct pollfd *, nfds_t, int)>("poll")(fds, n, timeout);
 }
 
 } // extern "C"

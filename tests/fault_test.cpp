@@ -28,10 +28,14 @@ const std::string PRELUDE = "-- GBA Velquor Message Converter V1.0 --\n"
                             "Message text extractor, writes Shift-JIS text to standard output.\n"
                             "Free software by the dadivurorezud developers; no warranty.\n";
 
+// Errors 0 and -1 are no errors but a short count and a write that takes
+// nothing; the programs report the second as EIO.
+constexpr int SHORT = 0, TAKES_NOTHING = -1;
+
 // An error the programs must ride out, for this kind of call.
 bool transient(const std::string &call, int error) {
     if (call == "read" || call == "write") {
-        return error == EINTR || error == EAGAIN || error == 0; // 0: a short read or write
+        return error == EINTR || error == EAGAIN || error == SHORT;
     }
     return error == EINTR && call != "lseek";
 }
@@ -83,9 +87,15 @@ bool starts_with(const std::string &s, const std::string &head) {
     return s.compare(0, head.size(), head) == 0;
 }
 
+std::string reason(int error) {
+    return strerror(error == TAKES_NOTHING ? EIO : error);
+}
+
 std::string describe(const std::string &call, long k, int error) {
     return call + " call " + std::to_string(k) + " failing with " +
-           (error == 0 ? std::string("a short count") : strerror(error));
+           (error == SHORT           ? std::string("a short count")
+            : error == TAKES_NOTHING ? std::string("nothing taken")
+                                     : strerror(error));
 }
 
 struct fault_plan {
@@ -112,9 +122,10 @@ TEST_F(Faults, ConverterUnderEveryFailingCall) {
 
     const fault_plan plans[] = {
         {"open", {EACCES, EINTR}},
-        {"read", {EIO, EINTR, EAGAIN, 0}},
+        {"fstat", {EIO}},
+        {"read", {EIO, EINTR, EAGAIN, SHORT}},
         {"lseek", {EIO, ESPIPE}},
-        {"write", {ENOSPC, EIO, EINTR, EAGAIN, 0}},
+        {"write", {ENOSPC, EINTR, EAGAIN, SHORT, TAKES_NOTHING}},
     };
     for (const fault_plan &plan : plans) {
         for (long k = 1; k <= n.at(plan.call); k++) {
@@ -130,7 +141,7 @@ TEST_F(Faults, ConverterUnderEveryFailingCall) {
                 EXPECT_EQ(r.status, 1) << what;
                 if (std::string(plan.call) == "write") {
                     EXPECT_EQ(r.err, "dadivurorezud: cannot write standard output: " +
-                                         std::string(strerror(error)) + "\n")
+                                         reason(error) + "\n")
                         << what;
                     EXPECT_TRUE(starts_with(full, r.out)) << what << ": more than was written";
                 } else if (std::string(plan.call) == "open") {
@@ -175,8 +186,9 @@ TEST_F(Faults, TableBuildUnderEveryFailingCall) {
 
     const fault_plan plans[] = {
         {"open", {EACCES, EINTR}},
-        {"read", {EIO, EINTR, EAGAIN, 0}},
-        {"write", {ENOSPC, EINTR, EAGAIN, 0}},
+        {"fstat", {EIO}},
+        {"read", {EIO, EINTR, EAGAIN, SHORT}},
+        {"write", {ENOSPC, EINTR, EAGAIN, SHORT, TAKES_NOTHING}},
         {"fsync", {EIO, EINTR}},
         {"close", {EIO, EINTR}},
         {"rename", {EXDEV, EINTR}},
@@ -199,9 +211,9 @@ TEST_F(Faults, TableBuildUnderEveryFailingCall) {
                 }
                 EXPECT_EQ(r.status, 1) << what;
                 EXPECT_EQ(now, "the old table") << what << ": the old table was touched";
-                const std::string reason =
-                    plan.call == std::string("iconv_open") ? "no converter" : strerror(error);
-                EXPECT_NE(r.err.find(reason), std::string::npos) << what << ": " << r.err;
+                const std::string why =
+                    plan.call == std::string("iconv_open") ? "no converter" : reason(error);
+                EXPECT_NE(r.err.find(why), std::string::npos) << what << ": " << r.err;
                 EXPECT_TRUE(starts_with(r.err, "dadivurorezud-table: ")) << what << ": " << r.err;
             }
         }
@@ -217,8 +229,9 @@ TEST_F(Faults, TableShowUnderEveryFailingCall) {
 
     const fault_plan plans[] = {
         {"open", {EACCES, EINTR}},
-        {"read", {EIO, EINTR, EAGAIN, 0}},
-        {"write", {ENOSPC, EINTR, EAGAIN, 0}},
+        {"fstat", {EIO}},
+        {"read", {EIO, EINTR, EAGAIN, SHORT}},
+        {"write", {ENOSPC, EINTR, EAGAIN, SHORT, TAKES_NOTHING}},
         {"close", {EIO}},
         {"iconv_open", {EINVAL}},
     };
@@ -235,11 +248,47 @@ TEST_F(Faults, TableShowUnderEveryFailingCall) {
                     continue;
                 }
                 EXPECT_EQ(r.status, 1) << what;
-                const std::string reason =
-                    plan.call == std::string("iconv_open") ? "no converter" : strerror(error);
-                EXPECT_NE(r.err.find(reason), std::string::npos) << what << ": " << r.err;
+                const std::string why =
+                    plan.call == std::string("iconv_open") ? "no converter" : reason(error);
+                EXPECT_NE(r.err.find(why), std::string::npos) << what << ": " << r.err;
                 EXPECT_TRUE(starts_with(clean.out, r.out)) << what;
             }
+        }
+    }
+}
+
+// A read or write that would block waits with poll; when that wait itself
+// fails, the read or write fails with the wait's error, and when the wait is
+// interrupted, it is made again.
+TEST_F(Faults, WaitingForTheDescriptorThatFails) {
+    std::mt19937 rng(91);
+    put("a.gba", testing_support::random_bytes(rng, MESSAGE_START + 100000));
+    put("velquor.tbl", testing_support::distinct_table());
+    const std::string full = run("a.gba").out;
+    struct {
+        const char *calls, *at, *errors;
+        int status;
+        const char *err;
+    } cases[] = {
+        {"write,poll", "1,1", "11,4", 0, ""},
+        {"write,poll", "1,1", "11,12", 1,
+         "dadivurorezud: cannot write standard output: Cannot allocate memory\n"},
+        {"read,poll", "2,1", "11,4", 0, ""},
+        {"read,poll", "2,1", "11,12", 1, ""},
+    };
+    for (const auto &c : cases) {
+        const std::string env = "LD_PRELOAD=" + shell_quoted(SHIM) + " FAULT_CALL=" + c.calls +
+                                " FAULT_AT=" + c.at + " FAULT_ERRNO=" + c.errors +
+                                " ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}"
+                                "verify_asan_link_order=0 ";
+        result r = run("a.gba", "", env);
+        const std::string what = std::string(c.calls) + " " + c.at + " " + c.errors;
+        EXPECT_EQ(r.status, c.status) << what;
+        EXPECT_EQ(r.err, c.err) << what;
+        if (c.status == 0) {
+            EXPECT_TRUE(r.out == full) << what;
+        } else if (std::string(c.calls) == "read,poll") {
+            EXPECT_NE(r.out.find("file a.gba cannot be read.\n"), std::string::npos) << what;
         }
     }
 }

@@ -110,8 +110,9 @@ TEST_F(EndToEnd, TableShowRoundTrips) {
 }
 
 TEST_F(EndToEnd, TableProgramUsageAndMissingFiles) {
-    const char *bad_calls[] = {"",          "build", "show", "build a b", "build t.txt -x out",
-                               "frobnicate"};
+    const char *bad_calls[] = {
+        "",           "build",  "show",     "build a b",   "build t.txt -x out",
+        "frobnicate", "frob x", "--help x", "--version x", "--verbose"};
     for (const char *args : bad_calls) {
         result r = run_table(args);
         EXPECT_EQ(r.status, 2) << args;
@@ -122,6 +123,65 @@ TEST_F(EndToEnd, TableProgramUsageAndMissingFiles) {
     EXPECT_NE(missing.err.find("missing.txt"), std::string::npos);
     result show_missing = run_table("show missing.tbl");
     EXPECT_EQ(show_missing.status, 1);
+}
+
+TEST_F(EndToEnd, TableProgramHelpAndVersion) {
+    for (const char *args : {"--help", "-h"}) {
+        result r = run_table(args);
+        EXPECT_EQ(r.status, 0) << args;
+        EXPECT_EQ(r.out, lines("usage: dadivurorezud-table build TEXT [-o OUTPUT]\n"
+                               "       dadivurorezud-table show TABLE\n"))
+            << args;
+        EXPECT_EQ(r.err, "") << args;
+    }
+    result version = run_table("--version");
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, lines("dadivurorezud-table 1.0.0\n"));
+    if (native()) {
+        result full = run_table("--help", "", "> /dev/full");
+        EXPECT_EQ(full.status, 1);
+        EXPECT_NE(full.err.find("cannot write standard output"), std::string::npos) << full.err;
+    }
+}
+
+TEST_F(EndToEnd, TableProgramRefusesFolders) {
+    ASSERT_EQ(mkdir(path("folder").c_str(), 0755), 0);
+    for (const char *args : {"build folder", "show folder"}) {
+        result r = run_table(args);
+        EXPECT_EQ(r.status, 1) << args;
+        EXPECT_NE(r.err.find("folder"), std::string::npos) << r.err;
+    }
+}
+
+TEST_F(EndToEnd, TableShowOfShortAndLongTables) {
+    const std::string table = expected_table();
+    struct {
+        size_t size;
+        const char *says;
+    } cases[] = {
+        {0x84, "132 bytes, not 512; the missing bytes count as zero"},
+        {600, "600 bytes, not 512; bytes after 512 are ignored"},
+    };
+    for (const auto &c : cases) {
+        std::string bytes = table;
+        bytes.resize(c.size, 'z');
+        put("odd.tbl", bytes);
+        result r = run_table("show odd.tbl");
+        EXPECT_EQ(r.status, 0) << c.size;
+        EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+        // As the converter reads it: the entries in the first 512 bytes.
+        put("odd.txt", r.out);
+        ASSERT_EQ(run_table("build odd.txt -o again.tbl").status, 0);
+        std::string expected = bytes;
+        expected.resize(512, '\0');
+        EXPECT_TRUE(read_file(path("again.tbl")) == expected) << c.size;
+    }
+    std::string escapes = table;
+    escapes.replace(2 * 0x10, 2, std::string("\x82\0", 2));
+    escapes.replace(2 * 0x11, 2, std::string("\0\x41", 2));
+    put("escapes.tbl", escapes);
+    result r = run_table("show escapes.tbl");
+    EXPECT_NE(r.err.find("2 entries are not Shift-JIS text"), std::string::npos) << r.err;
 }
 
 } // namespace

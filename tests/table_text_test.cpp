@@ -8,6 +8,50 @@
 
 namespace {
 
+// The conversions need their converters opened first, as the program does.
+const bool CONVERTERS_READY = encoding_ready();
+
+TEST(Encoding, ConvertersOpen) {
+    EXPECT_TRUE(CONVERTERS_READY);
+    EXPECT_TRUE(encoding_ready()) << "a second call must find them open";
+}
+
+TEST(Encoding, OnlyWellFormedTextConverts) {
+    std::string out = "untouched";
+    EXPECT_FALSE(utf8_to_cp932("\x82\xA0", out)) << "Shift-JIS bytes are no UTF-8";
+    EXPECT_TRUE(utf8_to_cp932("\xE3\x81\x82", out));
+    EXPECT_EQ(out, "\x82\xA0");
+    EXPECT_FALSE(cp932_to_utf8("\x82", out)) << "a lone lead byte";
+    EXPECT_TRUE(cp932_to_utf8("", out));
+    EXPECT_EQ(out, "");
+}
+
+TEST(Encoding, WellFormedUtf8Only) {
+    struct {
+        const char *name;
+        std::string bytes;
+        bool utf8;
+    } cases[] = {
+        {"ASCII", "A=b", true},
+        {"two bytes", "\xC3\xA9", true},
+        {"three bytes", "\xE3\x81\x82", true},
+        {"four bytes", "\xF0\x9F\x98\x80", true},
+        {"the last code point", "\xF4\x8F\xBF\xBF", true},
+        {"a stray continuation byte", "\x80", false},
+        {"an overlong two-byte lead", "\xC1\xBF", false},
+        {"a lead byte past U+10FFFF", "\xF5\x80\x80\x80", false},
+        {"cut short", "\xE3\x81", false},
+        {"a bad continuation byte", "\xE3\x41\x82", false},
+        {"an overlong three-byte form", "\xE0\x80\x80", false},
+        {"an overlong four-byte form", "\xF0\x80\x80\x80", false},
+        {"past U+10FFFF", "\xF4\x90\x80\x80", false},
+        {"a surrogate", "\xED\xA0\x80", false},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(is_utf8(c.bytes), c.utf8) << c.name;
+    }
+}
+
 // The 512 bytes with one entry set.
 std::string table_with(unsigned code, const std::string &bytes) {
     std::string table(512, '\0');
@@ -52,13 +96,15 @@ TEST(TableBuild, LineEndsCommentsAndBlankLines) {
                              "   \n"
                              "41=A\r\n"   // the CR belongs to the line end
                              "42=B\r\r\n" // one CR belongs to the line end, one to the text
-                             "43=C";      // no line end at all
+                             "43=C\n"
+                             "44=D\r"; // no line end at all: the CR is text
     table_build r = build_table(text);
     ASSERT_TRUE(r.ok);
     EXPECT_TRUE(r.messages.empty());
     EXPECT_EQ(entry(r.table, 0x41), std::string("A\0", 2));
     EXPECT_EQ(entry(r.table, 0x42), "B\r");
     EXPECT_EQ(entry(r.table, 0x43), std::string("C\0", 2));
+    EXPECT_EQ(entry(r.table, 0x44), "D\r");
 }
 
 TEST(TableBuild, DetectsTheEncoding) {
@@ -92,11 +138,15 @@ TEST(TableBuild, ErrorsNameTheLineAndWriteNothing) {
         {"41=A\n42\n", 2, "no '='"},
         {"41=A\nZZ=B\n", 2, "two hex digits"},
         {"4=A\n", 1, "two hex digits"},
+        {"4g=A\n", 1, "two hex digits"},
         {"414=A\n", 1, "two hex digits"},
         {"=A\n", 1, "two hex digits"},
         {" 41=A\n", 1, "two hex digits"},
         {"41=A\n\n41=B\n", 3, "given twice (first on line 1)"},
         {"41=ABC\n", 1, "takes 3 bytes"},
+        {"41=\\xZ1\n", 1, "takes 4 bytes"}, // not an escape: four bytes of text
+        {"41=\\x1Z\n", 1, "takes 4 bytes"},
+        {"41=\\y12\n", 1, "takes 4 bytes"},
         {"41=\xE3\x81\x82\xE3\x81\x82\n", 1, "takes 4 bytes"},
         {"41=\xF0\x9F\x98\x80\n", 1, "does not encode"}, // an emoji
         {"41=\xE3\x80\x9C\n", 1, "does not encode"},     // U+301C: CP932 has U+FF5E

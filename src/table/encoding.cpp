@@ -122,31 +122,42 @@ bool encoding_ready() {
 
 static bool convert(iconv_t cd, const std::string &in, std::string &out) {
     out.clear();
-    iconv(cd, nullptr, nullptr, nullptr, nullptr); // back to the initial state
+    // Back to the initial state: a lone lead byte of an earlier call may
+    // have been kept there.
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
     std::string buf(in.size() * 4 + 16, '\0');
     char *src = const_cast<char *>(in.data());
     size_t src_left = in.size();
     char *dst = &buf[0];
     size_t dst_left = buf.size();
-    bool ok = iconv(cd, &src, &src_left, &dst, &dst_left) != static_cast<size_t>(-1) &&
-              iconv(cd, nullptr, nullptr, &dst, &dst_left) != static_cast<size_t>(-1);
+    // Both encodings are stateless: there is no shift state to write out
+    // at the end.
+    bool ok = iconv(cd, &src, &src_left, &dst, &dst_left) != static_cast<size_t>(-1);
     if (ok) {
         out.assign(buf.data(), buf.size() - dst_left);
     }
     return ok;
 }
 
+// The way back must give the same text, so that no character is taken to a
+// look-alike. A way back that fails leaves `back` empty, which differs from
+// any text that converted to something.
 bool utf8_to_cp932(const std::string &utf8, std::string &cp932) {
+    if (!is_utf8(utf8) || !convert(to_cp932, utf8, cp932)) {
+        return false;
+    }
     std::string back;
-    // The way back must give the same text: no look-alike replacements.
-    return encoding_ready() && is_utf8(utf8) && convert(to_cp932, utf8, cp932) &&
-           convert(to_utf8, cp932, back) && back == utf8;
+    convert(to_utf8, cp932, back);
+    return back == utf8;
 }
 
 bool cp932_to_utf8(const std::string &cp932, std::string &utf8) {
+    if (!convert(to_utf8, cp932, utf8)) {
+        return false;
+    }
     std::string back;
-    return encoding_ready() && convert(to_utf8, cp932, utf8) && convert(to_cp932, utf8, back) &&
-           back == cp932;
+    convert(to_cp932, utf8, back);
+    return back == cp932;
 }
 
 #endif

@@ -6,8 +6,9 @@
 
 #include <string>
 
-// Whether the converters can be had: false, with errno set, on a system
-// without a converter for code page 932. The conversions below fail there.
+// Opens the converters for the run. Call it once before any conversion and
+// go on only when it returns true; it returns false, with errno set, on a
+// system without a converter for code page 932.
 bool encoding_ready();
 
 // Whether the bytes are well-formed UTF-8.

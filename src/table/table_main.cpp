@@ -125,7 +125,8 @@ static bool write_file_atomically(const std::string &path, const std::string &by
     if (!write_all(fd, bytes) || !sync_retrying(fd)) {
         failure = errno;
     }
-    if (!close_file(fd) && failure == 0) {
+    const bool closed = close_file(fd);
+    if (failure == 0 && !closed) {
         failure = errno;
     }
     if (failure == 0 && !replace_file(temp, path)) {
@@ -208,7 +209,22 @@ static int show(const std::string &table_path) {
     return 0;
 }
 
+// Prints a text asked for on the command line (--help, --version).
+static int print_out(const std::string &text) {
+    if (!write_all(fileno(stdout), text)) {
+        fprintf(stderr, "%s: cannot write standard output: %s\n", PROGRAM, strerror(errno));
+        return 1;
+    }
+    return 0;
+}
+
 int main(int argc, char **argv) {
+    if (argc == 2 && (strcmp(argv[1], "--help") == 0 || strcmp(argv[1], "-h") == 0)) {
+        return print_out(USAGE);
+    }
+    if (argc == 2 && strcmp(argv[1], "--version") == 0) {
+        return print_out(std::string(PROGRAM) + " " + DADIVUROREZUD_VERSION + "\n");
+    }
     if (argc >= 2 && strcmp(argv[1], "build") == 0) {
         if (argc == 3) {
             return build(argv[2], "velquor.tbl");
