@@ -2,7 +2,9 @@
 
 #include "converter.h"
 #include "decoder_rig.h"
+#include "encoding.h"
 #include "stream_model.h"
+#include "table_text.h"
 
 #include <array>
 #include <cstdio>
@@ -93,4 +95,49 @@ std::vector<std::string> fuzz_seeds() {
         }
     }
     return seeds;
+}
+
+std::string table_fuzz_check(const uint8_t *data, size_t size) {
+    static const bool ready = encoding_ready();
+    if (!ready) {
+        return "no converter for code page 932";
+    }
+    const std::string text(reinterpret_cast<const char *>(data), size);
+    const table_build built = build_table(text);
+    size_t lines = 1;
+    for (char c : text) {
+        lines += c == '\n';
+    }
+    bool errors = false;
+    for (const table_message &m : built.messages) {
+        if (m.line < 1 || m.line > lines) {
+            return "a message on line " + std::to_string(m.line) + " of " + std::to_string(lines);
+        }
+        errors = errors || m.error;
+    }
+    if (built.ok == errors) {
+        return built.ok ? "errors, yet a table" : "no table, yet no error";
+    }
+    if (built.table.size() != (built.ok ? CHAR_TABLE_BYTES : 0)) {
+        return "a table of " + std::to_string(built.table.size()) + " bytes";
+    }
+
+    std::string table = text.substr(0, CHAR_TABLE_BYTES);
+    table.resize(CHAR_TABLE_BYTES, '\0');
+    size_t escaped = 0;
+    const table_build back = build_table(show_table(table, &escaped));
+    if (!back.ok || back.table != table) {
+        return "show then build gave [" + hex(back.table) + "] for [" + hex(table) + "]";
+    }
+    return "";
+}
+
+std::vector<std::string> table_fuzz_seeds() {
+    return {"# comment\n41=A\n42=\xE3\x81\x82\n",
+            "\xEF\xBB\xBF"
+            "43=\xEF\xBD\x9E\r\n44=\\x82\r\n",
+            "41=\x82\xA0\n42=\x95\x5C\n",
+            "8140=x\n*FF\n/FE=\nFD=y\n41=A\n41=B\n",
+            "41\n4G=A\n41=ABC\n41=\\x00\\x41\n",
+            std::string(CHAR_TABLE_BYTES, '\x82')};
 }

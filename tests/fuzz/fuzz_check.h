@@ -18,8 +18,16 @@
 // Returns an empty string when decoder and model agree, else what differs.
 std::string fuzz_check(const uint8_t *data, size_t size);
 
+// One fuzz input for the table program: the bytes as a text table must give
+// a table or errors on lines of the text, never anything else; and the
+// first 512 bytes (padded with zeros) as a binary table must come back the
+// same through show and build. Returns an empty string when all holds.
+std::string table_fuzz_check(const uint8_t *data, size_t size);
+
 // Seed inputs made by our own generator: every code form, at the region's
 // end and elsewhere, read with and without seeking.
 std::vector<std::string> fuzz_seeds();
+// ... and for the table program: text tables of every line form.
+std::vector<std::string> table_fuzz_seeds();
 
 #endif
