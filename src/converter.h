@@ -153,6 +153,21 @@ size_t image_read(image_stream *image, unsigned char *dst, size_t n);
 const unsigned char *image_span(const image_stream *image, size_t *n);
 void image_advance(image_stream *image, size_t n);
 
+// File names (paths.cpp): UTF-8 on Windows, where the arguments come in as
+// UTF-16 and the wide file functions take them; the plain bytes elsewhere.
+// Opens a file (binary on Windows), made again when a signal interrupts it.
+int open_path(const char *path, int flags, int mode = 0);
+// Renames a file over another; false with errno set.
+bool rename_path(const char *from, const char *to);
+bool remove_path(const char *path);
+// The path as messages print it: in the ANSI code page on Windows, with '?'
+// for what the code page lacks; as it is elsewhere.
+const char *path_for_message(const char *path);
+#ifdef _WIN32
+// The UTF-16 arguments of wmain, in UTF-8.
+char **utf8_arguments(int argc, wchar_t **argv);
+#endif
+
 // Output stream (output_stream.cpp). Everything the tool prints goes
 // through the one buffer, so the order of fixed texts and decoded text is
 // kept and every write is checked in one place.

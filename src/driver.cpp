@@ -12,9 +12,6 @@
 #else
 #include <unistd.h>
 #endif
-#ifndef O_BINARY
-#define O_BINARY 0
-#endif
 
 static const char BANNER[] = "-- GBA Velquor Message Converter V1.0 --\n";
 static const char CREDITS[] = "Message text extractor, writes Shift-JIS text to standard output.\n"
@@ -24,10 +21,7 @@ static const char USAGE[] = " usage:DADIVUROREZUD.EXE velquor.gba\n";
 // Opens a file for binary reading. A folder counts as a file that cannot be
 // opened: some systems open it, but it has no bytes to read.
 static int open_readable(const char *path) {
-    int fd;
-    do {
-        fd = open(path, O_RDONLY | O_BINARY);
-    } while (fd < 0 && errno == EINTR);
+    int fd = open_path(path, O_RDONLY);
     if (fd < 0) {
         return -1;
     }
@@ -52,7 +46,7 @@ static int finish(converter_state *state, int status) {
 
 static void report_read_error(converter_state *state, const char *path) {
     output_text(&state->out, "file ");
-    output_text(&state->out, path);
+    output_text(&state->out, path_for_message(path));
     output_text(&state->out, " cannot be read.\n");
 }
 
@@ -73,7 +67,7 @@ int run_converter(int argc, char **argv) {
     int image = open_readable(path);
     if (image < 0) {
         output_text(&state.out, "file ");
-        output_text(&state.out, path);
+        output_text(&state.out, path_for_message(path));
         output_text(&state.out, " not found.\n");
         return finish(&state, 1);
     }

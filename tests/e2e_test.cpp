@@ -372,6 +372,36 @@ TEST_F(EndToEnd, DevicesAndFifosAsTheImage) {
     EXPECT_TRUE(fifo.out == complete_run(name_field(image), expected_text(image, table))) << "FIFO";
 }
 
+// Translators keep their work in folders named in their own scripts. Every
+// path opens, on Windows too, whatever the ANSI code page; messages print a
+// path in that code page there, with '?' for what it lacks (Wine's is 1252
+// in a plain environment, which has neither Hangul nor kana).
+TEST_F(EndToEnd, PathsInAnyScriptOpen) {
+    const std::string folder = "\xED\x95\x9C\xEA\xB5\xAD\xEC\x96\xB4";   // Hangul
+    const std::string file = "\xE3\x82\xB2\xE3\x83\xBC\xE3\x83\xA0.gba"; // kana
+    ASSERT_EQ(mkdir(path(folder).c_str(), 0755), 0);
+    const std::string table = distinct_table();
+    const std::string image =
+        image_of(MESSAGE_START + 64, "SCRIPTS", MESSAGE_START, "\x41\xFF\xFD\x08\x42");
+    put("velquor.tbl", table);
+    put(folder + "/velquor.tbl", table);
+    put(folder + "/" + file, image);
+    const std::string expected = complete_run("SCRIPTS", expected_text(image, table));
+
+    result from_here = run(shell_quoted(folder + "/" + file));
+    EXPECT_EQ(from_here.status, 0);
+    EXPECT_TRUE(from_here.out == expected) << from_here.out;
+    result inside = run(shell_quoted(file), "", "cd " + shell_quoted(folder) + " && ");
+    EXPECT_EQ(inside.status, 0);
+    EXPECT_TRUE(inside.out == expected) << inside.out;
+
+    const std::string missing = folder + "/\xE3\x81\xAA\xE3\x81\x84.gba";
+    result none = run(shell_quoted(missing));
+    EXPECT_EQ(none.status, 1);
+    EXPECT_EQ(none.out,
+              lines(PRELUDE + "file " + (native() ? missing : "???" "/??.gba") + " not found.\n"));
+}
+
 TEST_F(EndToEnd, PipeHeldOpenAfterTheLastNeededByte) {
     if (!native()) {
         GTEST_SKIP() << "needs a native FIFO";

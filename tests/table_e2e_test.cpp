@@ -184,4 +184,23 @@ TEST_F(EndToEnd, TableShowOfShortAndLongTables) {
     EXPECT_NE(r.err.find("2 entries are not Shift-JIS text"), std::string::npos) << r.err;
 }
 
+TEST_F(EndToEnd, TablePathsInAnyScript) {
+    const std::string folder = "\xED\x91\x9C";                                       // Hangul
+    const std::string text = "\xE3\x83\x86\xE3\x83\xBC\xE3\x83\x96\xE3\x83\xAB.txt"; // kana
+    ASSERT_EQ(mkdir(path(folder).c_str(), 0755), 0);
+    put(folder + "/" + text, TEXT);
+    result built = run_table("build " + shell_quoted(folder + "/" + text) + " -o " +
+                             shell_quoted(folder + "/t.tbl"));
+    EXPECT_EQ(built.status, 0) << built.err;
+    EXPECT_TRUE(read_file(path(folder + "/t.tbl")) == expected_table());
+    result shown = run_table("show " + shell_quoted(folder + "/t.tbl"));
+    EXPECT_EQ(shown.status, 0) << shown.err;
+    EXPECT_NE(shown.out.find(lines("41=\xE3\x81\x82\n")), std::string::npos) << shown.out;
+
+    result missing = run_table("build " + shell_quoted(folder + "/" + text + ".none"));
+    EXPECT_EQ(missing.status, 1);
+    const std::string printed = native() ? folder + "/" + text + ".none" : "?/????.txt.none";
+    EXPECT_EQ(missing.err.rfind("dadivurorezud-table: " + printed + ": ", 0), 0u) << missing.err;
+}
+
 } // namespace

@@ -34,16 +34,9 @@ static int usage() {
 }
 
 // The I/O calls, each made again when a signal interrupts it, so that only
-// a real failure ends the run. Reads and writes go through the converter's
+// a real failure ends the run. Opens, renames and removes take UTF-8 names
+// on Windows (paths.cpp); reads and writes go through the converter's
 // descriptor source and sink, which also wait out EAGAIN and short writes.
-static int open_retrying(const char *path, int flags, int mode = 0) {
-    int fd;
-    do {
-        fd = open(path, flags | O_BINARY, mode);
-    } while (fd < 0 && errno == EINTR);
-    return fd;
-}
-
 static bool sync_retrying(int fd) {
     int r;
     do {
@@ -62,28 +55,9 @@ static bool close_file(int fd) {
     return close(fd) == 0 || errno == EINTR;
 }
 
-static bool replace_file(const std::string &from, const std::string &to) {
-    for (;;) {
-#ifdef _WIN32
-        if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0) {
-            return true;
-        }
-        errno = EACCES;
-        return false;
-#else
-        if (rename(from.c_str(), to.c_str()) == 0) {
-            return true;
-        }
-        if (errno != EINTR) {
-            return false;
-        }
-#endif
-    }
-}
-
 // Reads a whole file; false with errno set when it cannot be opened or read.
 static bool read_file(const std::string &path, std::string &bytes) {
-    int fd = open_retrying(path.c_str(), O_RDONLY);
+    int fd = open_path(path.c_str(), O_RDONLY);
     if (fd < 0) {
         return false;
     }
@@ -116,7 +90,7 @@ static bool write_all(int fd, const std::string &bytes) {
 // temporary file.
 static bool write_file_atomically(const std::string &path, const std::string &bytes) {
     std::string temp = path + ".tmp-" + std::to_string(getpid());
-    int fd = open_retrying(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+    int fd = open_path(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
     if (fd < 0) {
         return false;
     }
@@ -129,15 +103,21 @@ static bool write_file_atomically(const std::string &path, const std::string &by
     if (failure == 0 && !closed) {
         failure = errno;
     }
-    if (failure == 0 && !replace_file(temp, path)) {
+    if (failure == 0 && !rename_path(temp.c_str(), path.c_str())) {
         failure = errno;
     }
     if (failure != 0) {
-        remove(temp.c_str());
+        remove_path(temp.c_str());
         errno = failure;
         return false;
     }
     return true;
+}
+
+// One line on standard error: the file and what failed with it.
+static void report_failure(const std::string &path) {
+    const int error = errno;
+    fprintf(stderr, "%s: %s: %s\n", PROGRAM, path_for_message(path.c_str()), strerror(error));
 }
 
 // Both commands convert text: without a converter, say so rather than take
@@ -154,7 +134,7 @@ static bool check_encoding() {
 static int build(const std::string &text_path, const std::string &out_path) {
     std::string text;
     if (!read_file(text_path, text)) {
-        fprintf(stderr, "%s: %s: %s\n", PROGRAM, text_path.c_str(), strerror(errno));
+        report_failure(text_path);
         return 1;
     }
     if (!check_encoding()) {
@@ -162,15 +142,15 @@ static int build(const std::string &text_path, const std::string &out_path) {
     }
     table_build result = build_table(text);
     for (const table_message &m : result.messages) {
-        fprintf(stderr, "%s: %s:%zu: %s: %s\n", PROGRAM, text_path.c_str(), m.line,
-                m.error ? "error" : "warning", m.text.c_str());
+        fprintf(stderr, "%s: %s:%zu: %s: %s\n", PROGRAM, path_for_message(text_path.c_str()),
+                m.line, m.error ? "error" : "warning", m.text.c_str());
     }
     if (!result.ok) {
-        fprintf(stderr, "%s: %s: no table written\n", PROGRAM, out_path.c_str());
+        fprintf(stderr, "%s: %s: no table written\n", PROGRAM, path_for_message(out_path.c_str()));
         return 1;
     }
     if (!write_file_atomically(out_path, result.table)) {
-        fprintf(stderr, "%s: %s: %s\n", PROGRAM, out_path.c_str(), strerror(errno));
+        report_failure(out_path);
         return 1;
     }
     return 0;
@@ -179,17 +159,18 @@ static int build(const std::string &text_path, const std::string &out_path) {
 static int show(const std::string &table_path) {
     std::string table;
     if (!read_file(table_path, table)) {
-        fprintf(stderr, "%s: %s: %s\n", PROGRAM, table_path.c_str(), strerror(errno));
+        report_failure(table_path);
         return 1;
     }
     // As the converter reads it: missing bytes are zero, extra ones unread.
     if (table.size() != CHAR_TABLE_BYTES) {
         if (table.size() < CHAR_TABLE_BYTES) {
             fprintf(stderr, "%s: %s: %zu bytes, not %zu; the missing bytes count as zero\n",
-                    PROGRAM, table_path.c_str(), table.size(), CHAR_TABLE_BYTES);
+                    PROGRAM, path_for_message(table_path.c_str()), table.size(), CHAR_TABLE_BYTES);
         } else {
             fprintf(stderr, "%s: %s: %zu bytes, not %zu; bytes after %zu are ignored\n", PROGRAM,
-                    table_path.c_str(), table.size(), CHAR_TABLE_BYTES, CHAR_TABLE_BYTES);
+                    path_for_message(table_path.c_str()), table.size(), CHAR_TABLE_BYTES,
+                    CHAR_TABLE_BYTES);
         }
         table.resize(CHAR_TABLE_BYTES, '\0');
     }
@@ -218,7 +199,7 @@ static int print_out(const std::string &text) {
     return 0;
 }
 
-int main(int argc, char **argv) {
+static int table_main(int argc, char **argv) {
     if (argc == 2 && (strcmp(argv[1], "--help") == 0 || strcmp(argv[1], "-h") == 0)) {
         return print_out(USAGE);
     }
@@ -239,3 +220,14 @@ int main(int argc, char **argv) {
     }
     return usage();
 }
+
+#ifdef _WIN32
+// Wide arguments, so that any path Windows can name reaches the program.
+int wmain(int argc, wchar_t **argv) {
+    return table_main(argc, utf8_arguments(argc, argv));
+}
+#else
+int main(int argc, char **argv) {
+    return table_main(argc, argv);
+}
+#endif
